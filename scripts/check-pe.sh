@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# check-pe.sh EXE gui|console [OBJDUMP]
+# Fails unless EXE is a 32-bit x86 PE for the given subsystem that imports only DLLs every
+# Windows has (so libgcc, libstdc++ and winpthread must be linked in statically).
+set -euo pipefail
+exe=$1 subsystem=$2 objdump=${3:-i686-w64-mingw32-objdump}
+system_dlls='^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|advapi32|ole32|oleaut32|msvcrt|ntdll|version|shlwapi|ws2_32)\.dll$'
+
+headers=$("$objdump" -p "$exe")
+fail=0
+grep -q '^Magic[[:space:]]*010b' <<<"$headers" || { echo "$exe: not a PE32 image"; fail=1; }
+grep -q 'file format pei-i386' <<<"$headers" || { echo "$exe: not an x86 image"; fail=1; }
+case $subsystem in
+    gui) want='00000002' ;;
+    console) want='00000003' ;;
+    *) echo "unknown subsystem $subsystem"; exit 2 ;;
+esac
+grep -q "^Subsystem[[:space:]]*$want" <<<"$headers" || { echo "$exe: subsystem is not $subsystem"; fail=1; }
+
+dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+[ -n "$dlls" ] || { echo "$exe: no import table found"; fail=1; }
+while read -r dll; do
+    [ -z "$dll" ] && continue
+    if ! tr '[:upper:]' '[:lower:]' <<<"$dll" | grep -Eq "$system_dlls"; then
+        echo "$exe: imports $dll, which is not a system DLL"
+        fail=1
+    fi
+done <<<"$dlls"
+echo "$exe imports: $(tr '\n' ' ' <<<"$dlls")"
+exit $fail

@@ -1,0 +1,16 @@
+// Where the tools are and which files they work on. All searches are byte-wise.
+#pragma once
+#include "morvane.h"
+
+// The folder of the running executable, without a trailing backslash; empty when the module
+// file name cannot be had whole.
+AnsiText GetProgramDir();
+
+// The folder part of a module file name: everything before its last backslash, or empty.
+AnsiText ProgramDirOf(const AnsiText& moduleFileName);
+
+// True when the file can be opened for reading.
+bool FileExists(const AnsiText& path);
+
+// The definition file's path for a DLL: the last path component's extension becomes "def".
+AnsiText DeriveDefPath(const AnsiText& dllPath);

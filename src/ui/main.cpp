@@ -1,0 +1,2 @@
+// Start-up stub: the dialog program is not written yet.
+int main() { return 0; }

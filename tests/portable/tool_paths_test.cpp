@@ -1,0 +1,67 @@
+#include "commands/external_tools.h"
+#include "commands/tool_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+TEST(DeriveDefPath, ReplacesOnlyTheLastComponentsExtension) {
+    const char* const cases[][2] = {
+        {"C:\\x\\foo.dll", "C:\\x\\foo.def"},
+        {"C:\\x\\FOO.DLL", "C:\\x\\FOO.def"},
+        {"C:\\x\\foo.bar.dll", "C:\\x\\foo.bar.def"},
+        {"C:\\x\\foo.", "C:\\x\\foo.def"},
+        {"C:\\a.b\\foo", "C:\\a.b\\foo.def"}, // a dot in a folder name is never cut
+        {"C:\\x\\foo", "C:\\x\\foo.def"},     // no extension: one is added
+        {"FOO.DLL", "FOO.def"},
+        {"foo", "foo.def"},
+        {"C:\\x.y\\z.w\\lib.dll", "C:\\x.y\\z.w\\lib.def"},
+        {"C:\\my files\\a b.dll", "C:\\my files\\a b.def"},
+        {"D:\\中文.目录\\库", "D:\\中文.目录\\库.def"},
+        {"D:\\中文\\库.DLL", "D:\\中文\\库.def"},
+        {"", ".def"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DeriveDefPath(c[0]), c[1]) << c[0];
+}
+
+TEST(ProgramDirOf, CutsAtTheLastBackslash) {
+    const char* const cases[][2] = {
+        {"C:\\tools\\Morvane.exe", "C:\\tools"},
+        {"C:\\Morvane.exe", "C:"}, // a drive root: no trailing backslash
+        {"C:\\Program Files\\M v\\Morvane.exe", "C:\\Program Files\\M v"},
+        {"\\\\server\\share\\Morvane.exe", "\\\\server\\share"},
+        {"Morvane.exe", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgramDirOf(c[0]), c[1]) << c[0];
+}
+
+TEST(ToolPaths, ProgramAtADriveRootFindsItsToolsAtTheRoot) {
+    AnsiText dir = ProgramDirOf("C:\\Morvane.exe");
+    EXPECT_EQ(dir + kImpdefToolName, "C:\\qen_impdef.exe");
+    EXPECT_EQ(dir + kLibToolName, "C:\\Lib.exe");
+    EXPECT_EQ(ProgramDirOf("Morvane.exe") + kLibToolName, "\\Lib.exe");
+}
+
+TEST(FileExists, TellsAnExistingFileFromAMissingOne) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "morvane-file-exists";
+    fs::create_directories(dir);
+    fs::path present = dir / "present.txt";
+    std::FILE* file = std::fopen(present.string().c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+
+    EXPECT_TRUE(FileExists(present.string()));
+    EXPECT_FALSE(FileExists((dir / "missing.txt").string()));
+    EXPECT_FALSE(FileExists((dir / "no-such-dir" / "x.exe").string()));
+    EXPECT_FALSE(FileExists(""));
+    fs::remove_all(dir);
+}
+
+} // namespace
