@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# build.sh host|windows: configures and builds one configuration under build/.
+# build.sh host|sanitize|windows: configures and builds one configuration under build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-config=${1:?usage: build.sh host|windows}
+config=${1:?usage: build.sh host|sanitize|windows}
 case $config in
     host) extra=(-DCMAKE_BUILD_TYPE=Debug) ;;
+    sanitize) extra=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                     -DMORVANE_SANITIZE=ON) ;;
     windows) extra=(-DCMAKE_BUILD_TYPE=Release --toolchain cmake/mingw-i686.cmake) ;;
     *) echo "unknown configuration: $config" >&2; exit 2 ;;
 esac

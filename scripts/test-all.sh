@@ -25,5 +25,7 @@ windows_tests() {
 stage install bash scripts/install-deps.sh
 stage "host build" bash scripts/build.sh host
 stage "host tests" ctest --test-dir build/host --output-on-failure -j2
+stage "sanitizer build" bash scripts/build.sh sanitize
+stage "sanitizer tests and fuzzing" ctest --test-dir build/sanitize --output-on-failure -j2
 stage "windows build" bash scripts/build.sh windows
 stage "windows tests" windows_tests
