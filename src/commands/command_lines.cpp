@@ -3,7 +3,9 @@
 #include "commands/external_tools.h"
 
 namespace {
-AnsiText Quoted(const AnsiText& text) { return "\"" + text + "\""; }
+AnsiText Quoted(const AnsiText& text) {
+    return "\"" + text + "\"";
+}
 } // namespace
 
 CommandLine BuildImpdefCommand(const AnsiText& toolPath, const AnsiText& dllPath,

@@ -2,6 +2,6 @@
 #pragma once
 #include <windows.h>
 
-extern HINSTANCE g_instance;      // the process image, for the dialog, the icon and the note
-extern HICON g_icon;              // IDI_MAIN, the dialog's big and small icon
+extern HINSTANCE g_instance;       // the process image, for the dialog, the icon and the note
+extern HICON g_icon;               // IDI_MAIN, the dialog's big and small icon
 extern WNDPROC g_previousLinkProc; // the link control's procedure before subclassing

@@ -1,4 +1,6 @@
 #include "ui/file_chooser.h"
 
 // Not written yet: nothing can be chosen.
-bool ChooseFile(DialogHandle, AnsiText&, const char*) { return false; }
+bool ChooseFile(DialogHandle, AnsiText&, const char*) {
+    return false;
+}

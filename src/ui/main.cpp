@@ -1,2 +1,4 @@
 // Start-up stub: the dialog program is not written yet.
-int main() { return 0; }
+int main() {
+    return 0;
+}

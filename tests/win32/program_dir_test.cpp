@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
 TEST(GetProgramDir, IsTheFolderOfThisExecutable) {
@@ -19,6 +21,36 @@ TEST(FileExists, ADirectoryIsNotAFile) {
     EXPECT_FALSE(FileExists(windowsDir));
     EXPECT_FALSE(FileExists(AnsiText(windowsDir) + "\\"));
     EXPECT_TRUE(FileExists(AnsiText(windowsDir) + "\\system32\\kernel32.dll"));
+}
+
+// Runs the probe from the root of the system drive, where the program folder is "C:".
+TEST(GetProgramDir, AtADriveRootIsTheBareDrive) {
+    char windowsDir[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windowsDir, MAX_PATH), 2u);
+    const AnsiText drive(windowsDir, 2);
+    const AnsiText probe = drive + "\\morvane_program_dir_probe.exe";
+    const AnsiText report = drive + "\\morvane_program_dir_probe.txt";
+    ASSERT_TRUE(
+        CopyFileA((GetProgramDir() + "\\program_dir_probe.exe").c_str(), probe.c_str(), FALSE));
+
+    AnsiText command = "\"" + probe + "\" \"" + report + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    char text[2 * MAX_PATH] = {};
+    std::FILE* in = std::fopen(report.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    size_t length = std::fread(text, 1, sizeof text - 1, in);
+    std::fclose(in);
+    DeleteFileA(probe.c_str());
+    DeleteFileA(report.c_str());
+    EXPECT_EQ(AnsiText(text, length), drive + "\n" + drive + "\\Lib.exe\n");
 }
 
 } // namespace
