@@ -24,7 +24,6 @@ TEST_F(OpenDialog, AnswersTrueForItsOwnMessagesAndFalseForEveryOther) {
         {"log notification", WM_COMMAND, MAKEWPARAM(IDC_LOG, EN_SETFOCUS), TRUE},
         {"check box click", WM_COMMAND, MAKEWPARAM(IDC_NAMES_ONLY, BN_CLICKED), TRUE},
         {"unknown control", WM_COMMAND, MAKEWPARAM(4242, 0), TRUE},
-        {"make-def stub", WM_COMMAND, MAKEWPARAM(IDC_MAKE_DEF, BN_CLICKED), TRUE},
         {"resize", WM_SIZE, SIZE_RESTORED, TRUE},
         {"minimise", WM_SIZE, SIZE_MINIMIZED, TRUE},
         {"paint", WM_PAINT, 0, FALSE},
