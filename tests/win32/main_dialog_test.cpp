@@ -2,6 +2,8 @@
 // Wine, so only here can they be checked) and what each message returns.
 #include "dialog_fixture.h"
 
+#include <cctype>
+
 namespace {
 
 TEST_F(OpenDialog, CarriesTheProgramsOwnIconAsBigAndSmallIcon) {
@@ -43,6 +45,23 @@ TEST_F(OpenDialog, CloseEndsTheDialog) {
     ASSERT_TRUE(IsWindowVisible(dialog_));
     EXPECT_EQ(MainDlgProc(dialog_, WM_CLOSE, 0, 0), TRUE);
     EXPECT_FALSE(IsWindowVisible(dialog_)); // EndDialog hides a modeless dialog
+}
+
+// The manifest linked in with the resources makes the loader take comctl32.dll from the
+// side-by-side assembly of the common controls 6.0 for this process, as it does for Morvane.exe.
+// (Wine's DllGetVersion says 5.81 even there, so the assembly's folder is what tells.)
+TEST_F(OpenDialog, ControlsComeFromVersion6OfTheCommonControls) {
+    HMODULE commonControls = GetModuleHandleA("comctl32.dll");
+    ASSERT_NE(commonControls, nullptr);
+    char path[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(commonControls, path, MAX_PATH), 0u);
+    std::string lowerPath = path;
+    for (char& c : lowerPath) {
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    EXPECT_NE(lowerPath.find("\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
+              std::string::npos)
+        << path;
 }
 
 } // namespace
