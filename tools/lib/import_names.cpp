@@ -12,6 +12,8 @@ bool IsDecorated(const std::string& name) {
     if (at == std::string::npos || !IsDigits(name.substr(at + 1)))
         return false;
     const size_t start = name[0] == '@' ? 1 : 0;
+    if (at <= start)
+        return false;
     const std::string bare = name.substr(start, at - start);
     return !bare.empty() && bare.find('@') == std::string::npos;
 }
