@@ -5,7 +5,6 @@ namespace {
 constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kRelocationSize = 10;
-constexpr uint32_t kSymbolSize = 18;
 constexpr size_t kShortNameSize = 8;
 constexpr uint32_t kStringTableSizeField = 4;
 
