@@ -10,9 +10,6 @@ lib_exe=$(realpath "$1") impdef_exe=$(realpath "$2") wine_run=$(realpath "$3")
 e2e=$(realpath "$4") work=$5
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
-tool() { command -v "$1" || command -v "$1-14"; }
-wine_dir=/usr/lib/i386-linux-gnu/wine/i386-windows
-[ -d "$wine_dir" ] || wine_dir=/usr/lib/wine/i386-windows
 
 run() { "$wine_run" "$@" | tr -d '\r'; }
 
@@ -20,14 +17,8 @@ run() { "$wine_run" "$@" | tr -d '\r'; }
 i686-w64-mingw32-gcc -shared -O2 -o testdll.dll "$e2e/testdll.c" "$e2e/testdll_exports.def" \
     -Wl,--kill-at
 
-# kernel32.lib from Wine's kernel32.dll, names only, with the three stdcall functions the
-# program calls decorated as a user would (N = bytes of parameters).
-mkdir -p k32 && cp "$wine_dir/kernel32.dll" k32/
-run "$impdef_exe" k32/kernel32.dll -c -o kernel32.def
-sed -i -E 's/^(\s*)(GetStdHandle|ExitProcess)(\s|$)/\1\2@4\3/; s/^(\s*)WriteFile(\s|$)/\1WriteFile@20\2/' \
-    kernel32.def
-grep -Eq '^\s*WriteFile@20' kernel32.def
-run "$lib_exe" /NOLOGO /DEF:kernel32.def /MACHINE:IX86
+# kernel32.lib from Wine's kernel32.dll, made by the same two tools.
+bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" . "$wine_run"
 
 check_imports() { # variant, then the import lines expected in program.imports
     local variant=$1 line
