@@ -144,6 +144,25 @@ TEST(BuildImportLibrary, IndexesEverySymbolInBothLinkerMembersAndSortsTheSecond)
     }
 }
 
+TEST(BuildImportLibrary, SortsTheSecondLinkerMemberByUnsignedByteValue) {
+    // A code-page-936 name sorts after every ASCII name, and 0x7F after '_'.
+    const Bytes lib = Build("EXPORTS\n \xd6\xd0\n Z\n", "t.dll", Machine::X86);
+    const std::vector<Member> members = ReadMembers(lib);
+    ASSERT_GE(members.size(), 2u);
+    const Bytes& second = members[1].data;
+    const uint32_t memberCount = ReadLE(second, 0, 4);
+    const size_t symbolsAt = 4 + 4 * memberCount;
+    const uint32_t count = ReadLE(second, symbolsAt, 4);
+    const std::vector<std::string> expected = {"_Z",
+                                               "__IMPORT_DESCRIPTOR_t",
+                                               "__NULL_IMPORT_DESCRIPTOR",
+                                               "__imp__Z",
+                                               "__imp__\xd6\xd0",
+                                               "_\xd6\xd0",
+                                               "\x7ft_NULL_THUNK_DATA"};
+    EXPECT_EQ(ReadNames(second, symbolsAt + 4 + 2 * count, count), expected);
+}
+
 struct ShortImportCase {
     size_t member;
     const char* symbol;
