@@ -30,6 +30,27 @@ int Fail(std::ostream& err, const std::string& message) {
     return 1;
 }
 
+// Reads the .def file, builds the library and writes it where the options say.
+int MakeLibrary(const LibOptions& options, std::ostream& out, std::ostream& err) {
+    DefFile def;
+    std::string error;
+    if (!ReadDefFile(options.defPath, &def, &error)) {
+        err << error << "\n";
+        return 1;
+    }
+    const std::string dllName =
+        DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
+    const std::string outPath =
+        options.outPath.empty() ? DefaultLibraryPath(options.defPath) : options.outPath;
+    Bytes library;
+    if (!BuildImportLibrary(def, dllName, options.machine, &library, &error))
+        return Fail(err, options.defPath + ": " + error);
+    if (!WriteFileReplacing(outPath, library, &error))
+        return Fail(err, error);
+    out << "Creating library " << outPath << "\n";
+    return 0;
+}
+
 } // namespace
 
 int RunLib(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -51,21 +72,5 @@ int RunLib(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Fail(err, "no .def file given: /DEF:file.def is required");
     if (!options.machineGiven)
         err << kTool << "warning: /MACHINE not given; making a library for X86\n";
-
-    DefFile def;
-    if (!ReadDefFile(options.defPath, &def, &error)) {
-        err << error << "\n";
-        return 1;
-    }
-    const std::string dllName =
-        DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
-    const std::string outPath =
-        options.outPath.empty() ? DefaultLibraryPath(options.defPath) : options.outPath;
-    Bytes library;
-    if (!BuildImportLibrary(def, dllName, options.machine, &library, &error))
-        return Fail(err, options.defPath + ": " + error);
-    if (!WriteFileReplacing(outPath, library, &error))
-        return Fail(err, error);
-    out << "Creating library " << outPath << "\n";
-    return 0;
+    return MakeLibrary(options, out, err);
 }
