@@ -109,6 +109,16 @@ TEST_F(LibRunTest, ReportsAnOutputThatIsAFolderAndRemovesTheTemporaryFile) {
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "taken.lib"}));
 }
 
+TEST_F(LibRunTest, KeepsCodePage936FileNamesByteForByte) {
+    // The file streams take the bytes as the system's narrow (ANSI) file names.
+    const std::string def = Path("") + "\xd6\xd0\xce\xc4.def"; // 中文.def in code page 936
+    const std::string lib = Path("") + "\xd6\xd0\xce\xc4.lib";
+    WriteText(def, "EXPORTS\n f\n");
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + def, "/MACHINE:IX86"}), 0) << err.str();
+    EXPECT_EQ(out.str(), "Creating library " + lib + "\n");
+    EXPECT_EQ(ReadAll(lib).substr(0, 8), "!<arch>\n");
+}
+
 struct UsageCase {
     std::vector<std::string> args;
     int exitCode;
