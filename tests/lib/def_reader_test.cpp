@@ -1,0 +1,116 @@
+#include "def_file.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// One line per export: name, then @ordinal and the flags that are set.
+std::string Describe(const DefFile& def) {
+    std::string text = "library=" + def.libraryName + "\n";
+    for (const DefExport& e : def.exports) {
+        text += e.name;
+        if (e.ordinal != 0)
+            text += " @" + std::to_string(e.ordinal);
+        text += e.noName ? " NONAME" : "";
+        text += e.isPrivate ? " PRIVATE" : "";
+        text += e.isData ? " DATA" : "";
+        text += " (" + std::to_string(e.line) + ")\n";
+    }
+    return text;
+}
+
+struct ReadCase {
+    const char* text;
+    const char* expected;
+};
+
+TEST(ParseDefText, ReadsTheExportsWithTheirOrdinalsAndFlags) {
+    const ReadCase cases[] = {
+        {"LIBRARY foo\nEXPORTS\n  a\n  b @2\n", "library=foo\na (3)\nb @2 (4)\n"},
+        {"LIBRARY \"my lib.dll\"\nEXPORTS\n\"name with space\" @7 NONAME\n",
+         "library=my lib.dll\nname with space @7 NONAME (3)\n"},
+        {"EXPORTS\nf@8\n@g@4 @3\n?h@@YAXXZ\n", "library=\nf@8 (2)\n@g@4 @3 (3)\n?h@@YAXXZ (4)\n"},
+        {"EXPORTS\nv DATA\np PRIVATE\nq @ 9 PRIVATE DATA\n",
+         "library=\nv DATA (2)\np PRIVATE (3)\nq @9 PRIVATE DATA (4)\n"},
+        // Comments, blank lines, CR LF ends, tabs.
+        {"; made by hand\r\nLIBRARY foo ; the DLL\r\n\r\nEXPORTS\r\n\ta\t@1\t; first\r\n",
+         "library=foo\na @1 (5)\n"},
+        // Internal names and forwards do not change the import.
+        {"EXPORTS\na=b\nc = d.e @4\nf=\"g h\"\n", "library=\na (2)\nc @4 (3)\nf (4)\n"},
+        // Keywords are case-sensitive: these are names.
+        {"EXPORTS\nHeapSize\nVersion\nexports\nnoname @3\n",
+         "library=\nHeapSize (2)\nVersion (3)\nexports (4)\nnoname @3 (5)\n"},
+        {"EXPORTS\n\"DATA\"\n\"EXPORTS\" @2\n", "library=\nDATA (2)\nEXPORTS @2 (3)\n"},
+        // Ignored statements, an export on the EXPORTS line, several EXPORTS blocks.
+        {"NAME app BASE=0x400000\nDESCRIPTION \"x\"\nVERSION 1.2\nHEAPSIZE 4096,1024\n"
+         "STACKSIZE 1\nSTUB stub.exe\nSECTIONS\n.text READ EXECUTE\nEXPORTS a\nEXPORTS\nb\n",
+         "library=app\na (9)\nb (11)\n"},
+        {"LIBRARY\nEXPORTS\n", "library=\n"},
+        {"LIBRARY BASE=0x10000000\n", "library=\n"},
+        {"", "library=\n"},
+        {"EXPORTS\nmax @65535\nlead @007\n", "library=\nmax @65535 (2)\nlead @7 (3)\n"},
+    };
+    for (const ReadCase& c : cases) {
+        DefFile def;
+        std::string error;
+        ASSERT_TRUE(ParseDefText(c.text, "t.def", &def, &error)) << c.text << "\n" << error;
+        EXPECT_EQ(Describe(def), c.expected) << c.text;
+    }
+}
+
+TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
+    const ReadCase cases[] = {
+        {"EXPORTS\na @x\n", "t.def(2): error: ordinal expected, but got 'x'"},
+        {"EXPORTS\na @\n", "t.def(2): error: ordinal expected, but got end of line"},
+        {"EXPORTS\na @12b\n", "t.def(2): error: ordinal expected, but got '12b'"},
+        {"EXPORTS\na @-1\n", "t.def(2): error: ordinal expected, but got '-1'"},
+        {"EXPORTS\na @0\n", "t.def(2): error: ordinal 0 out of range 1..65535"},
+        {"EXPORTS\na @65536\n", "t.def(2): error: ordinal 65536 out of range 1..65535"},
+        {"EXPORTS\na @99999999999999999999\n",
+         "t.def(2): error: ordinal 99999999999999999999 out of range 1..65535"},
+        {"EXPORTS\na @1 @2\n", "t.def(2): error: one ordinal expected, but got a second one: '@2'"},
+        {"EXPORTS\na NONAME\n", "t.def(2): error: NONAME needs an ordinal: name @ordinal NONAME"},
+        {"EXPORTS\na CONSTANT\n",
+         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'CONSTANT'"},
+        {"EXPORTS\na b\n",
+         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'b'"},
+        {"EXPORTS\na @1 data\n",
+         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'data'"},
+        {"EXPORTS\na @1 \"DATA\"\n",
+         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'DATA'"},
+        {"EXPORTS\na =\n", "t.def(2): error: internal name expected after '='"},
+        {"EXPORTS\n= a\n", "t.def(2): error: export name expected, but got '='"},
+        {"EXPORTS\n\"\"\n", "t.def(2): error: export name expected, but got ''"},
+        {"EXPORTS\n\"abc\n", "t.def(2): error: closing '\"' expected, but got end of line"},
+        {"LIBRARY \"foo\n", "t.def(1): error: closing '\"' expected, but got end of line"},
+        {"foo\nEXPORTS\n", "t.def(1): error: statement expected, but got 'foo'"},
+        {"; x\nexports\na\n", "t.def(2): error: statement expected, but got 'exports'"},
+        {"LIBRARY a\nNAME b\n",
+         "t.def(2): error: one LIBRARY or NAME statement expected, but got a second one"},
+        {"EXPORTS\na\nb\n  a @3\n", "t.def(4): error: duplicate export 'a', first at line 2"},
+        {"EXPORTS\na @3\nb\nc @3\n", "t.def(4): error: duplicate ordinal 3, first at line 2"},
+        {"EXPORTS\nx@8\nx@8 PRIVATE\n", "t.def(3): error: duplicate export 'x@8', first at line 2"},
+    };
+    for (const ReadCase& c : cases) {
+        DefFile def;
+        std::string error;
+        EXPECT_FALSE(ParseDefText(c.text, "t.def", &def, &error)) << c.text;
+        EXPECT_EQ(error, c.expected) << c.text;
+    }
+}
+
+TEST(ParseDefText, RefusesANulByteInsideALine) {
+    DefFile def;
+    std::string error;
+    EXPECT_FALSE(ParseDefText(std::string("EXPORTS\na\0b\n", 12), "t.def", &def, &error));
+    EXPECT_EQ(error, "t.def(2): error: NUL byte in the line");
+}
+
+TEST(ReadDefFile, ReportsAFileThatCannotBeOpened) {
+    DefFile def;
+    std::string error;
+    EXPECT_FALSE(ReadDefFile("no such dir/missing.def", &def, &error));
+    EXPECT_EQ(error, "no such dir/missing.def: error: cannot open the file");
+}
+
+} // namespace

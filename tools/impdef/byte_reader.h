@@ -1,0 +1,19 @@
+#pragma once
+// Bounds-checked reads of little-endian values from an untrusted byte buffer. Offsets are
+// 64-bit so that offset + length never wraps; every read fails instead of reading past the end.
+
+#include <cstdint>
+#include <string>
+
+struct ByteView {
+    const unsigned char* data;
+    uint64_t size;
+};
+
+// True if [offset, offset + length) lies inside the bytes.
+bool HasRange(ByteView bytes, uint64_t offset, uint64_t length);
+bool ReadU16(ByteView bytes, uint64_t offset, uint16_t* out);
+bool ReadU32(ByteView bytes, uint64_t offset, uint32_t* out);
+// Reads a NUL-terminated string starting at offset whose NUL lies before limit (and before the
+// end of the bytes). Fails when no NUL is found in that range.
+bool ReadCString(ByteView bytes, uint64_t offset, uint64_t limit, std::string* out);

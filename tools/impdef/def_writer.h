@@ -1,0 +1,27 @@
+#pragma once
+// Writes an export table as a module-definition (.def) file that Microsoft's LIB, LLVM's
+// tools and GNU dlltool all read. Lines end with CR LF, as Windows editors expect.
+
+#include "export_table.h"
+
+#include <string>
+
+struct DefCounts {
+    size_t exports;     // entries of the table, each alias counted
+    size_t data;        // entries marked DATA
+    size_t ordinalOnly; // entries without a name that can be written
+    size_t forwarded;
+};
+
+// The .def text for a DLL whose file name (no folder) is dllFileName. namesOnly leaves out
+// the ordinals and every entry that has no name.
+std::string WriteDef(const ExportTable& table, const std::string& dllFileName, bool namesOnly);
+
+DefCounts CountExports(const ExportTable& table);
+
+// The name as a .def token: quoted when it is a keyword of the format or holds characters that
+// end a token. Keywords are case-sensitive.
+std::string DefToken(const std::string& name);
+
+// False for names no .def can carry, even quoted (empty, or holding a quote or control byte).
+bool CanWriteName(const std::string& name);

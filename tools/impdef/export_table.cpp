@@ -1,0 +1,195 @@
+#include "export_table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+constexpr uint64_t kExportDirectorySize = 40;
+constexpr uint32_t kMaxOrdinal = 0xFFFF;
+
+// The export directory's fields that the reader uses.
+struct ExportDirectory {
+    uint32_t nameRva;
+    uint32_t ordinalBase;
+    uint32_t functionCount;
+    uint32_t nameCount;
+    uint32_t functionsRva;
+    uint32_t namesRva;
+    uint32_t nameOrdinalsRva;
+};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+// Finds the file offset of length bytes at rva, all inside the file and the region's raw data.
+bool LocateRange(ByteView file, const PeImage& image, uint32_t rva, uint64_t length,
+                 const std::string& what, uint64_t* offset, std::string* error) {
+    uint64_t rawEnd = 0;
+    if (!MapRva(image, rva, offset, &rawEnd)) {
+        *error = "the " + what + " (RVA " + Hex(rva) + ") lies outside every section";
+        return false;
+    }
+    if (!HasRange(file, *offset, length)) {
+        *error = "is truncated: the " + what + " runs past the end of the file";
+        return false;
+    }
+    if (*offset + length > rawEnd) {
+        *error = "the " + what + " runs past the end of its section";
+        return false;
+    }
+    return true;
+}
+
+bool ReadString(ByteView file, const PeImage& image, uint32_t rva, const std::string& what,
+                std::string* out, std::string* error) {
+    uint64_t offset = 0;
+    uint64_t rawEnd = 0;
+    if (!MapRva(image, rva, &offset, &rawEnd)) {
+        *error = "the " + what + " (RVA " + Hex(rva) + ") lies outside every section";
+        return false;
+    }
+    if (!ReadCString(file, offset, rawEnd, out)) {
+        *error = "is truncated: the " + what + " runs past the end of the file";
+        return false;
+    }
+    return true;
+}
+
+bool ReadDirectory(ByteView file, const PeImage& image, ExportDirectory* dir, std::string* error) {
+    uint64_t at = 0;
+    if (!LocateRange(file, image, image.exportRva, kExportDirectorySize, "export directory", &at,
+                     error)) {
+        return false;
+    }
+    ReadU32(file, at + 12, &dir->nameRva);
+    ReadU32(file, at + 16, &dir->ordinalBase);
+    ReadU32(file, at + 20, &dir->functionCount);
+    ReadU32(file, at + 24, &dir->nameCount);
+    ReadU32(file, at + 28, &dir->functionsRva);
+    ReadU32(file, at + 32, &dir->namesRva);
+    ReadU32(file, at + 36, &dir->nameOrdinalsRva);
+    return true;
+}
+
+// The internal name is only shown as a comment: an unreadable one is left empty.
+std::string ReadInternalName(ByteView file, const PeImage& image, uint32_t nameRva) {
+    std::string name;
+    std::string ignored;
+    if (nameRva != 0 && ReadString(file, image, nameRva, "DLL name", &name, &ignored)) {
+        return name;
+    }
+    return std::string();
+}
+
+bool IsForwarder(const PeImage& image, uint32_t address) {
+    return address >= image.exportRva &&
+           address - static_cast<uint64_t>(image.exportRva) < image.exportSize;
+}
+
+bool IsData(const PeImage& image, uint32_t address) {
+    const PeSection* section = FindSection(image, address);
+    return section != nullptr && !IsExecutable(*section);
+}
+
+// Fills the address-derived fields of an entry for function slot `slot`.
+bool DescribeSlot(ByteView file, const PeImage& image, const ExportDirectory& dir,
+                  uint64_t functions, uint32_t slot, ExportEntry* entry, std::string* error) {
+    uint32_t address = 0;
+    ReadU32(file, functions + 4ull * slot, &address);
+    const uint64_t ordinal = static_cast<uint64_t>(dir.ordinalBase) + slot;
+    if (ordinal > kMaxOrdinal) {
+        *error = "export ordinal " + std::to_string(ordinal) + " is out of range (above 65535)";
+        return false;
+    }
+    entry->ordinal = static_cast<uint32_t>(ordinal);
+    entry->forwarded = IsForwarder(image, address);
+    entry->data = !entry->forwarded && IsData(image, address);
+    if (entry->forwarded) {
+        return ReadString(file, image, address, "forwarder of ordinal " + std::to_string(ordinal),
+                          &entry->forwarder, error);
+    }
+    return true;
+}
+
+using SlotName = std::pair<uint32_t, std::string>;
+
+// Reads the name table as (function slot, name) pairs, sorted.
+bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
+               std::vector<SlotName>* slotNames, std::string* error) {
+    uint64_t names = 0;
+    uint64_t ordinals = 0;
+    if (!LocateRange(file, image, dir.namesRva, 4ull * dir.nameCount, "export name pointer table",
+                     &names, error) ||
+        !LocateRange(file, image, dir.nameOrdinalsRva, 2ull * dir.nameCount,
+                     "export name ordinal table", &ordinals, error)) {
+        return false;
+    }
+    for (uint32_t i = 0; i < dir.nameCount; ++i) {
+        uint32_t nameRva = 0;
+        uint16_t slot = 0;
+        ReadU32(file, names + 4ull * i, &nameRva);
+        ReadU16(file, ordinals + 2ull * i, &slot);
+        if (slot >= dir.functionCount) {
+            *error = "export name " + std::to_string(i) + " refers to function " +
+                     std::to_string(slot) + ", but there are only " +
+                     std::to_string(dir.functionCount);
+            return false;
+        }
+        std::string name;
+        if (!ReadString(file, image, nameRva, "export name " + std::to_string(i), &name, error)) {
+            return false;
+        }
+        slotNames->emplace_back(slot, std::move(name));
+    }
+    std::sort(slotNames->begin(), slotNames->end());
+    return true;
+}
+
+} // namespace
+
+bool ReadExportTable(ByteView file, const PeImage& image, ExportTable* table, std::string* error) {
+    if (image.exportRva == 0 || image.exportSize == 0) {
+        *error = "has no export table";
+        return false;
+    }
+    ExportDirectory dir{};
+    uint64_t functions = 0;
+    if (!ReadDirectory(file, image, &dir, error) ||
+        !LocateRange(file, image, dir.functionsRva, 4ull * dir.functionCount,
+                     "export address table", &functions, error)) {
+        return false;
+    }
+    std::vector<SlotName> slotNames;
+    if (dir.nameCount != 0 && !ReadNames(file, image, dir, &slotNames, error)) {
+        return false;
+    }
+    table->internalName = ReadInternalName(file, image, dir.nameRva);
+    table->entries.clear();
+    auto next = slotNames.begin();
+    for (uint32_t slot = 0; slot < dir.functionCount; ++slot) {
+        uint32_t address = 0;
+        ReadU32(file, functions + 4ull * slot, &address);
+        const bool hasName = next != slotNames.end() && next->first == slot;
+        if (address == 0 && !hasName) {
+            continue; // an unused ordinal
+        }
+        ExportEntry entry{};
+        if (!DescribeSlot(file, image, dir, functions, slot, &entry, error)) {
+            return false;
+        }
+        if (!hasName) {
+            table->entries.push_back(entry);
+        }
+        for (; next != slotNames.end() && next->first == slot; ++next) {
+            entry.named = true;
+            entry.name = std::move(next->second);
+            table->entries.push_back(entry);
+        }
+    }
+    return true;
+}

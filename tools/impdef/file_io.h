@@ -1,0 +1,12 @@
+#pragma once
+// Reading the DLL whole, and writing the .def so that the target is replaced only by a
+// complete file. Error texts are worded to follow "<path>: ".
+
+#include <string>
+#include <vector>
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error);
+
+// Writes text to a new temporary file in the target's folder and renames it over the target.
+// On failure the temporary file is gone and an existing target is as it was.
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);

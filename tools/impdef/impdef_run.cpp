@@ -1,0 +1,70 @@
+#include "impdef_run.h"
+
+#include "command_line.h"
+#include "def_writer.h"
+#include "export_table.h"
+#include "file_io.h"
+#include "file_platform.h"
+#include "pe_image.h"
+#include "tool_version.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool is64) {
+    std::string line = options.dllPath + ": " + std::to_string(counts.exports) + " exports (" +
+                       std::to_string(counts.data) + " data, " +
+                       std::to_string(counts.ordinalOnly) + " ordinal only" +
+                       (options.namesOnly && counts.ordinalOnly != 0 ? " left out" : "") + ", " +
+                       std::to_string(counts.forwarded) + " forwarded) -> " + options.defPath;
+    if (is64) {
+        line += "; warning: this is a 64-bit DLL, which an x86 import library cannot load";
+    }
+    return line + "\n";
+}
+
+int Convert(const CommandOptions& options, std::string* out, std::string* err) {
+    std::vector<unsigned char> bytes;
+    PeImage image{};
+    ExportTable table;
+    std::string error;
+    if (!ReadWholeFile(options.dllPath, &bytes, &error)) {
+        *err += options.dllPath + ": " + error + "\n";
+        return kExitFailed;
+    }
+    const ByteView view{bytes.data(), bytes.size()};
+    if (!ParsePeImage(view, &image, &error) || !ReadExportTable(view, image, &table, &error)) {
+        *err += options.dllPath + ": " + error + "\n";
+        return kExitFailed;
+    }
+    const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
+    const std::string text = WriteDef(table, fileName, options.namesOnly);
+    if (!WriteFileAtomically(options.defPath, text, &error)) {
+        *err += options.defPath + ": " + error + "\n";
+        return kExitFailed;
+    }
+    *out += SummaryLine(options, CountExports(table), image.is64);
+    return kExitOk;
+}
+
+} // namespace
+
+int RunImpdef(const std::vector<std::string>& args, std::string* out, std::string* err) {
+    const CommandOptions options = ParseCommandLine(args);
+    if (options.action == CommandAction::Help) {
+        *out += UsageText();
+        return kExitOk;
+    }
+    if (options.action == CommandAction::Version) {
+        *out += std::string(kToolName) + " " + kToolVersion + "\n";
+        return kExitOk;
+    }
+    if (options.action == CommandAction::UsageError) {
+        *err += std::string(kToolName) + ": " + options.error + "\n" + UsageText();
+        return kExitUsage;
+    }
+    return Convert(options, out, err);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// A module-definition (.def) file as far as an import library needs it: the DLL's name and
+// its exports.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DefExport {
+    std::string name;     // the entry name as written, decorations included
+    uint16_t ordinal = 0; // 0: none given
+    bool noName = false;
+    bool isPrivate = false;
+    bool isData = false;
+    int line = 0;
+};
+
+struct DefFile {
+    std::string libraryName; // from LIBRARY or NAME; empty when there is none
+    std::vector<DefExport> exports;
+};
+
+// Reads the .def text; fileName only labels errors. Returns false with one error line
+// ("file(line): error: ...") in error.
+bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
+                  std::string* error);
+
+// Reads and parses the file at path.
+bool ReadDefFile(const std::string& path, DefFile* def, std::string* error);

@@ -1,0 +1,47 @@
+#include "def_tokens.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool EndsWord(char c) {
+    return IsBlank(c) || c == ';' || c == '=' || c == '"';
+}
+
+} // namespace
+
+bool SplitDefLine(const std::string& line, std::vector<DefToken>* tokens, std::string* error) {
+    tokens->clear();
+    if (line.find('\0') != std::string::npos) {
+        *error = "NUL byte in the line";
+        return false;
+    }
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (IsBlank(c)) {
+            ++i;
+        } else if (c == ';') {
+            break;
+        } else if (c == '=') {
+            tokens->push_back({"=", false});
+            ++i;
+        } else if (c == '"') {
+            const size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) {
+                *error = "closing '\"' expected, but got end of line";
+                return false;
+            }
+            tokens->push_back({line.substr(i + 1, close - i - 1), true});
+            i = close + 1;
+        } else {
+            const size_t start = i;
+            while (i < line.size() && !EndsWord(line[i]))
+                ++i;
+            tokens->push_back({line.substr(start, i - start), false});
+        }
+    }
+    return true;
+}

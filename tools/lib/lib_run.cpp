@@ -1,0 +1,76 @@
+#include "lib_run.h"
+
+#include "def_file.h"
+#include "import_library.h"
+#include "lib_options.h"
+#include "lib_paths.h"
+#include "output_file.h"
+
+namespace {
+
+const char kLogo[] = "Morvane Library Manager (Lib.exe) 1.0: Morvane's own library manager,\n"
+                     "which makes import libraries from module-definition (.def) files.\n";
+
+const char kUsage[] =
+    "usage: Lib /DEF:file.def [options]\n"
+    "\n"
+    "options (case does not matter; '-' works as well as '/'):\n"
+    "  /DEF:file        the .def file to read (required)\n"
+    "  /MACHINE:X86     32-bit x86, also IX86 or I386 (the default)\n"
+    "  /MACHINE:X64     64-bit x64, also AMD64\n"
+    "  /OUT:file        the library to write; default: the .def path with .lib\n"
+    "  /NAME:dll        the DLL to import from; default: LIBRARY in the .def file\n"
+    "  /NOLOGO          no banner\n"
+    "  /?               this help\n";
+
+const char kTool[] = "Lib: ";
+
+int Fail(std::ostream& err, const std::string& message) {
+    err << kTool << "error: " << message << "\n";
+    return 1;
+}
+
+// Reads the .def file, builds the library and writes it where the options say.
+int MakeLibrary(const LibOptions& options, std::ostream& out, std::ostream& err) {
+    DefFile def;
+    std::string error;
+    if (!ReadDefFile(options.defPath, &def, &error)) {
+        err << error << "\n";
+        return 1;
+    }
+    const std::string dllName =
+        DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
+    const std::string outPath =
+        options.outPath.empty() ? DefaultLibraryPath(options.defPath) : options.outPath;
+    Bytes library;
+    if (!BuildImportLibrary(def, dllName, options.machine, &library, &error))
+        return Fail(err, options.defPath + ": " + error);
+    if (!WriteFileReplacing(outPath, library, &error))
+        return Fail(err, error);
+    out << "Creating library " << outPath << "\n";
+    return 0;
+}
+
+} // namespace
+
+int RunLib(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    LibOptions options;
+    std::vector<std::string> warnings;
+    std::string error;
+    const bool parsed = ParseLibOptions(args, &options, &warnings, &error);
+    if (!options.noLogo || args.empty() || options.showHelp)
+        out << kLogo;
+    if (args.empty() || options.showHelp) {
+        out << "\n" << kUsage;
+        return 0;
+    }
+    for (const std::string& warning : warnings)
+        err << kTool << "warning: " << warning << "\n";
+    if (!parsed)
+        return Fail(err, error);
+    if (options.defPath.empty())
+        return Fail(err, "no .def file given: /DEF:file.def is required");
+    if (!options.machineGiven)
+        err << kTool << "warning: /MACHINE not given; making a library for X86\n";
+    return MakeLibrary(options, out, err);
+}

@@ -1,0 +1,10 @@
+#pragma once
+// The target machines an import library can be made for.
+#include <cstdint>
+
+enum class Machine { X86, X64 };
+
+// The COFF machine number of the target.
+inline uint16_t CoffMachine(Machine machine) {
+    return machine == Machine::X86 ? 0x014C : 0x8664;
+}
