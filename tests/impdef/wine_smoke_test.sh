@@ -25,6 +25,12 @@ for mode in "" -c; do
     cmp "$target" "$golden/testdll32$mode.def" || fail "testdll32$mode.def differs from the golden file"
 done
 
+# 昞 is 0x95 0x5C in code page 936: its second byte must not split the file name.
+cp "$dll" "$folder/昞.dll"
+"$wine_run" "$exe" "$(winpath "$folder/昞.dll")" -o "$(winpath "$folder/昞.def")" >"$work/out" 2>&1 ||
+    { cat "$work/out"; fail "qen_impdef.exe failed on 昞.dll"; }
+grep -aFxq "$(printf 'LIBRARY \x95\x5c.dll\r')" "$folder/昞.def" || fail "LIBRARY line of 昞.dll is wrong"
+
 echo "old contents" >"$folder/kept.def"
 if "$wine_run" "$exe" "$(winpath "$folder/missing.dll")" -o "$(winpath "$folder/kept.def")" \
         >"$work/out" 2>&1; then
