@@ -54,7 +54,9 @@ bool ReadString(ByteView file, const PeImage& image, uint32_t rva, const std::st
         return false;
     }
     if (!ReadCString(file, offset, rawEnd, out)) {
-        *error = "is truncated: the " + what + " runs past the end of the file";
+        *error = rawEnd < file.size
+                     ? "the " + what + " runs past the end of its section"
+                     : "is truncated: the " + what + " runs past the end of the file";
         return false;
     }
     return true;

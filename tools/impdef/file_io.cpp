@@ -30,6 +30,18 @@ bool WriteAndClose(std::FILE* file, const std::string& text) {
     return written && closed;
 }
 
+// The file's size as far as the stream can tell, or 0; only a hint for the first read,
+// since a file may change while it is read and a directory has no meaningful size.
+size_t FileSizeHint(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        return 0;
+    }
+    const long size = std::ftell(file);
+    std::rewind(file);
+    return size > 0 && static_cast<unsigned long>(size) < kMaxFileSize ? static_cast<size_t>(size)
+                                                                       : 0;
+}
+
 } // namespace
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error) {
@@ -40,19 +52,22 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, s
         return false;
     }
     bytes->clear();
+    // One byte more than the size, so that the first read alone shows the end of the file.
+    size_t want = FileSizeHint(file.get()) + 1;
     for (;;) {
         const size_t used = bytes->size();
         if (used >= kMaxFileSize) {
             *error = "is too large for a DLL (over 1 GiB)";
             return false;
         }
-        bytes->resize(used + kReadChunk);
+        bytes->resize(used + want);
         errno = 0;
-        const size_t got = std::fread(bytes->data() + used, 1, kReadChunk, file.get());
+        const size_t got = std::fread(bytes->data() + used, 1, want, file.get());
         bytes->resize(used + got);
-        if (got < kReadChunk) {
+        if (got < want) {
             break;
         }
+        want = kReadChunk;
     }
     if (std::ferror(file.get())) {
         *error = "cannot read (" + Reason() + ")";

@@ -1,0 +1,112 @@
+#include "def_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TokenCase {
+    const char* name;
+    const char* token;
+};
+
+TEST(DefWriter, QuotesKeywordsAndNamesThatWouldEndAToken) {
+    const TokenCase cases[] = {
+        {"GetTickCount", "GetTickCount"},
+        {"_Sum@8", "_Sum@8"},
+        {"??0bad_cast@@AAE@PBQBD@Z", "??0bad_cast@@AAE@PBQBD@Z"},
+        {"HeapSize", "HeapSize"},
+        {"exports", "exports"},
+        {"EXPORTS", "\"EXPORTS\""},
+        {"DATA", "\"DATA\""},
+        {"NONAME", "\"NONAME\""},
+        {"PRIVATE", "\"PRIVATE\""},
+        {"HEAPSIZE", "\"HEAPSIZE\""},
+        {"LIBRARY", "\"LIBRARY\""},
+        {"has space", "\"has space\""},
+        {"a=b", "\"a=b\""},
+        {"a;b", "\"a;b\""},
+        {"a,b", "\"a,b\""},
+        {"@fast@8", "\"@fast@8\""},
+        {"\xB2\xE2\xCA\xD4", "\xB2\xE2\xCA\xD4"},
+    };
+    for (const TokenCase& c : cases) {
+        EXPECT_EQ(DefToken(c.name), c.token);
+    }
+}
+
+TEST(DefWriter, NamesWithQuotesOrControlBytesCannotBeWritten) {
+    EXPECT_TRUE(CanWriteName("Plain"));
+    EXPECT_TRUE(CanWriteName("with space"));
+    EXPECT_FALSE(CanWriteName(""));
+    EXPECT_FALSE(CanWriteName("a\"b"));
+    EXPECT_FALSE(CanWriteName("line\nbreak"));
+    EXPECT_FALSE(CanWriteName("tab\there"));
+}
+
+ExportTable SampleTable() {
+    ExportTable table;
+    table.internalName = "SAMPLE.dll";
+    table.entries = {
+        {1, true, "Alpha", false, false, ""},
+        {2, true, "Counter", true, false, ""},
+        {3, false, "", false, false, ""},
+        {4, true, "Ordinal3", false, false, ""},
+        {5, true, "Beta", false, true, "OTHER.Gamma"},
+        {6, true, "EXPORTS", false, false, ""},
+        {7, true, "bad\"name", false, false, ""},
+        {8, false, "", true, false, ""},
+    };
+    return table;
+}
+
+TEST(DefWriter, WritesOrdinalsMadeUpNamesDataAndForwarders) {
+    const std::string expected =
+        "; sample.dll: exports listed by qen_impdef 1.0\r\n"
+        "LIBRARY sample.dll\r\n"
+        "EXPORTS\r\n"
+        "    Alpha @1\r\n"
+        "    Counter @2 DATA\r\n"
+        "    Ordinal3_ @3 NONAME\r\n"
+        "    Ordinal3 @4\r\n"
+        "    Beta @5 ; forwarded to OTHER.Gamma\r\n"
+        "    \"EXPORTS\" @6\r\n"
+        "    Ordinal7 @7 NONAME ; its name cannot be written in a .def file\r\n"
+        "    Ordinal8 @8 NONAME DATA\r\n";
+    EXPECT_EQ(WriteDef(SampleTable(), "sample.dll", false), expected);
+}
+
+TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
+    const std::string expected = "; my lib.dll: exports listed by qen_impdef 1.0\r\n"
+                                 "; the export directory names the DLL SAMPLE.dll\r\n"
+                                 "LIBRARY \"my lib.dll\"\r\n"
+                                 "EXPORTS\r\n"
+                                 "    Alpha\r\n"
+                                 "    Counter DATA\r\n"
+                                 "    ; ordinal 3 has no name and is left out\r\n"
+                                 "    Ordinal3\r\n"
+                                 "    Beta ; forwarded to OTHER.Gamma\r\n"
+                                 "    \"EXPORTS\"\r\n"
+                                 "    ; ordinal 7 has no name and is left out\r\n"
+                                 "    ; ordinal 8 has no name and is left out\r\n";
+    EXPECT_EQ(WriteDef(SampleTable(), "my lib.dll", true), expected);
+}
+
+TEST(DefWriter, CommentsCannotBreakTheirLine) {
+    ExportTable table;
+    table.internalName = "evil\r\nEXPORTS\r\n";
+    table.entries = {{1, true, "F", false, true, "X.\nY"}};
+    const std::string text = WriteDef(table, "a.dll", false);
+    EXPECT_NE(text.find("; the export directory names the DLL evil??EXPORTS??\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("    F @1 ; forwarded to X.?Y\r\n"), std::string::npos);
+}
+
+TEST(DefWriter, CountsEachKindOfEntry) {
+    const DefCounts counts = CountExports(SampleTable());
+    EXPECT_EQ(counts.exports, 8u);
+    EXPECT_EQ(counts.data, 2u);
+    EXPECT_EQ(counts.ordinalOnly, 3u);
+    EXPECT_EQ(counts.forwarded, 1u);
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#include "export_table.h"
+#include "pe_image.h"
+#include "test_image.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Expected {
+    uint32_t ordinal;
+    bool named;
+    const char* name;
+    bool data;
+    const char* forwarder; // null when not forwarded
+};
+
+ExportTable Read(const TestImageSpec& spec, PeImage* image) {
+    TestImageLayout layout{};
+    const std::vector<unsigned char> bytes = BuildTestImage(spec, &layout);
+    const ByteView view{bytes.data(), bytes.size()};
+    ExportTable table;
+    std::string error;
+    EXPECT_TRUE(ParsePeImage(view, image, &error)) << error;
+    EXPECT_TRUE(ReadExportTable(view, *image, &table, &error)) << error;
+    return table;
+}
+
+void ExpectEntries(const ExportTable& table, const std::vector<Expected>& expected) {
+    ASSERT_EQ(table.entries.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const ExportEntry& entry = table.entries[i];
+        const Expected& want = expected[i];
+        EXPECT_EQ(entry.ordinal, want.ordinal) << i;
+        EXPECT_EQ(entry.named, want.named) << i;
+        EXPECT_EQ(entry.name, want.name) << i;
+        EXPECT_EQ(entry.data, want.data) << i;
+        EXPECT_EQ(entry.forwarded, want.forwarder != nullptr) << i;
+        EXPECT_EQ(entry.forwarder, want.forwarder ? want.forwarder : "") << i;
+    }
+}
+
+const std::vector<Expected> kTypicalEntries = {
+    {1, true, "Alpha", false, nullptr}, {2, true, "Counter", true, nullptr},
+    {3, false, "", false, nullptr},     {5, true, "Beta", false, "OTHER.Gamma"},
+    {6, true, "Delta", false, nullptr}, {6, true, "DeltaAlias", false, nullptr},
+};
+
+TEST(ExportTable, ReadsEveryKindOfEntryOfAPe32Image) {
+    PeImage image{};
+    const ExportTable table = Read(TypicalSpec(), &image);
+    EXPECT_FALSE(image.is64);
+    EXPECT_EQ(image.machine, 0x14C);
+    EXPECT_EQ(table.internalName, "test.dll");
+    ExpectEntries(table, kTypicalEntries);
+}
+
+TEST(ExportTable, ReadsAPe32PlusImageAlike) {
+    TestImageSpec spec = TypicalSpec();
+    spec.is64 = true;
+    PeImage image{};
+    const ExportTable table = Read(spec, &image);
+    EXPECT_TRUE(image.is64);
+    EXPECT_EQ(image.machine, 0x8664);
+    ExpectEntries(table, kTypicalEntries);
+}
+
+TEST(ExportTable, OrdinalsStartAtTheBaseAndSkipEmptySlots) {
+    TestImageSpec spec;
+    spec.ordinalBase = 100;
+    spec.internalName = "";
+    spec.slots = {{SlotKind::Empty, {}, ""},
+                  {SlotKind::Code, {"F"}, ""},
+                  {SlotKind::Empty, {}, ""},
+                  {SlotKind::Empty, {"NamedButNull"}, ""},
+                  {SlotKind::Data, {}, ""}};
+    PeImage image{};
+    const ExportTable table = Read(spec, &image);
+    EXPECT_EQ(table.internalName, "");
+    ExpectEntries(table, {{101, true, "F", false, nullptr},
+                          {103, true, "NamedButNull", false, nullptr},
+                          {104, false, "", true, nullptr}});
+}
+
+TEST(ExportTable, LastPossibleOrdinalIsAccepted) {
+    TestImageSpec spec;
+    spec.ordinalBase = 65534;
+    spec.slots = {{SlotKind::Code, {"A"}, ""}, {SlotKind::Code, {}, ""}};
+    PeImage image{};
+    ExpectEntries(Read(spec, &image),
+                  {{65534, true, "A", false, nullptr}, {65535, false, "", false, nullptr}});
+}
+
+} // namespace
