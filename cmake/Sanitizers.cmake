@@ -21,6 +21,10 @@ function(morvane_add_fuzzer name)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${FUZZ_LIBRARIES})
+    # Coverage feedback must reach into the code under test, which lives in these libraries.
+    foreach(library ${FUZZ_LIBRARIES})
+        target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+    endforeach()
     set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
     add_test(NAME ${name}
              COMMAND sh -c "mkdir -p '${work}' && exec \"$0\" -max_total_time=${MORVANE_FUZZ_SECONDS} -print_final_stats=1 '${work}' '${FUZZ_SEEDS}'"
