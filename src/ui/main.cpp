@@ -1,2 +1,5 @@
-// Start-up stub: the dialog program is not written yet.
-int main() { return 0; }
+#include "ui/program_main.h"
+
+int main(int argc, char** argv) {
+    ProgramMain(argc, argv);
+}

@@ -1,5 +1,7 @@
 #include "ui/output_log.h"
 
+#include "ui/app_globals.h"
+
 #include <windows.h>
 
 void AppendLogLine(DialogHandle dialog, const AnsiText& text) {
@@ -8,4 +10,30 @@ void AppendLogLine(DialogHandle dialog, const AnsiText& text) {
     SendDlgItemMessageA(dialog, IDC_LOG, EM_SETSEL, length, -1);
     SendDlgItemMessageA(dialog, IDC_LOG, EM_REPLACESEL, FALSE,
                         reinterpret_cast<LPARAM>(inserted.c_str()));
+}
+
+std::optional<std::string_view> LoadUsageNote(int resourceId) {
+    HRSRC resource = FindResourceA(g_instance, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
+    if (resource == nullptr) {
+        return std::nullopt;
+    }
+    DWORD size = SizeofResource(g_instance, resource);
+    HGLOBAL loaded = LoadResource(g_instance, resource);
+    if (loaded == nullptr) {
+        return std::nullopt;
+    }
+    const void* bytes = LockResource(loaded);
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    return std::string_view(static_cast<const char*>(bytes), size);
+}
+
+void SetUpLog(DialogHandle dialog) {
+    // The default limit (about 32 K characters) would make EM_REPLACESEL drop a long run's
+    // last lines without a word; 0 asks for the largest limit there is.
+    SendDlgItemMessageA(dialog, IDC_LOG, EM_SETLIMITTEXT, 0, 0);
+    std::optional<std::string_view> note = LoadUsageNote(IDR_USAGE_NOTE);
+    AnsiText text = note ? AnsiText(*note) : AnsiText();
+    SetDlgItemTextA(dialog, IDC_LOG, text.c_str());
 }

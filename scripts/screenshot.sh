@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# screenshot.sh [OUT.png]: starts the built Morvane.exe under Wine on a private Xvfb display
+# and saves a PNG of its dialog as the user sees it (default: build/windows/screenshot.png).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=$(realpath -m "${1:-build/windows/screenshot.png}")
+exe=build/windows/src/Morvane.exe
+[ -f "$exe" ] || { echo "$exe is missing: run scripts/build.sh windows first" >&2; exit 1; }
+export WINEPREFIX=$PWD/build/windows/wineprefix
+# Without a window manager Wine draws the caption and frame itself.
+WINEPREFIX=$WINEPREFIX scripts/wine.sh reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
+
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -euo pipefail
+    exe=$1 out=$2
+    scripts/wine.sh "$exe" &
+    for _ in $(seq 120); do
+        window=$(xwininfo -root -tree | awk "/\"Morvane V1.0\"/ {print \$1; exit}")
+        [ -n "$window" ] && break
+        sleep 0.5
+    done
+    [ -n "$window" ] || { echo "the dialog did not appear" >&2; wineserver -k; exit 1; }
+    sleep 2 # let it paint
+    import -window "$window" "$out"
+    wineserver -k
+' screenshot "$exe" "$out"
+echo "$out"
