@@ -11,10 +11,14 @@ std::string BrowserPath() {
     return std::string(systemFolder) + "\\iexplore.exe";
 }
 
-std::string KeptAsidePath() { return BrowserPath() + ".morvane-kept"; }
+std::string KeptAsidePath() {
+    return BrowserPath() + ".morvane-kept";
+}
 } // namespace
 
-std::string FakeBrowserRecord() { return BrowserPath() + ".cmdline"; }
+std::string FakeBrowserRecord() {
+    return BrowserPath() + ".cmdline";
+}
 
 bool InstallFakeBrowser() {
     if (GetFileAttributesA(KeptAsidePath().c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -30,8 +34,7 @@ void RemoveFakeBrowser() {
 }
 
 std::string ArgumentsOf(const std::string& commandLine) {
-    size_t nameEnd = commandLine[0] == '"' ? commandLine.find('"', 1) + 1
-                                           : commandLine.find(' ');
+    size_t nameEnd = commandLine[0] == '"' ? commandLine.find('"', 1) + 1 : commandLine.find(' ');
     size_t arguments = commandLine.find_first_not_of(' ', nameEnd);
     return arguments == std::string::npos ? "" : commandLine.substr(arguments);
 }

@@ -6,7 +6,9 @@
 #include <iterator>
 
 namespace {
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+std::string FolderOf(const std::string& path) {
+    return path.substr(0, path.rfind('\\'));
+}
 
 std::string OwnPath() {
     char path[MAX_PATH];
@@ -15,7 +17,9 @@ std::string OwnPath() {
 }
 } // namespace
 
-std::string FakeToolPath() { return FolderOf(OwnPath()) + "\\fake_tool.exe"; }
+std::string FakeToolPath() {
+    return FolderOf(OwnPath()) + "\\fake_tool.exe";
+}
 
 std::string NewTempFolder(const std::string& name) {
     static int counter = 0;
@@ -25,24 +29,6 @@ std::string NewTempFolder(const std::string& name) {
                          "-" + std::to_string(++counter);
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
-}
-
-void RemoveFolder(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolder(folder + "\\" + name);
-            else
-                DeleteFileA((folder + "\\" + name).c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 bool CopyTo(const std::string& from, const std::string& to) {

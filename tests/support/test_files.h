@@ -7,9 +7,8 @@
 std::string FakeToolPath();
 
 // A new empty folder under the temporary folder whose name starts with `name` (which may hold
-// spaces and code-page-936 characters); removed with its files by RemoveFolder.
+// spaces and code-page-936 characters). RemoveProgramFolder removes it with its files.
 std::string NewTempFolder(const std::string& name);
-void RemoveFolder(const std::string& folder);
 
 bool CopyTo(const std::string& from, const std::string& to);
 std::string ReadWholeFile(const std::string& path);

@@ -1,6 +1,7 @@
 #include "ui/file_chooser.h"
 
-#include "owned_windows.h"
+#include "gui_driver.h"
+#include "standard_dialogs.h"
 #include "test_dialog.h"
 #include "test_files.h"
 
@@ -19,7 +20,7 @@ struct ChooserSeen {
 // `path` is empty.
 std::future<ChooserSeen> AnswerChooser(HWND owner, const std::string& path) {
     return std::async(std::launch::async, [owner, path] {
-        HWND chooser = WaitForOwnedDialog(owner, 10000);
+        HWND chooser = WaitForDialogOfProcess(GetCurrentProcessId(), owner, 10000);
         if (!chooser)
             return ChooserSeen{"", false};
         ChooserSeen seen{FileDialogTypeText(chooser), true};
@@ -55,7 +56,7 @@ TEST(ChooseFile, ReturnsTheChosenExistingFileUnderEachFilter) {
         EXPECT_EQ(chooser.typeText, c.typeText);
         EXPECT_EQ(chosen, path);
     }
-    RemoveFolder(folder);
+    RemoveProgramFolder(folder);
 }
 
 TEST(ChooseFile, CancelLeavesThePathAlone) {

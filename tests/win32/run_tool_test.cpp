@@ -1,7 +1,8 @@
 #include "commands/command_lines.h"
 #include "runner/run_tool.h"
 
-#include "owned_windows.h"
+#include "gui_driver.h"
+#include "standard_dialogs.h"
 #include "test_dialog.h"
 #include "test_files.h"
 
@@ -11,7 +12,9 @@
 
 namespace {
 
-std::string FakeCommand(const std::string& mode) { return "\"" + FakeToolPath() + "\" " + mode; }
+std::string FakeCommand(const std::string& mode) {
+    return "\"" + FakeToolPath() + "\" " + mode;
+}
 
 struct OutputCase {
     const char* mode;
@@ -60,7 +63,7 @@ TEST(RunTool, HandsTheCommandLineOverUnchanged) {
         expected += command + "\n";
     }
     EXPECT_EQ(ReadWholeFile(tool + ".cmdline"), expected);
-    RemoveFolder(folder);
+    RemoveProgramFolder(folder);
 }
 
 TEST(RunTool, AFileThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
@@ -71,7 +74,7 @@ TEST(RunTool, AFileThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
     TestDialog dialog;
     // The box runs its own modal loop on this thread; another thread reads and closes it.
     std::future<MessageBoxSeen> seen = std::async(std::launch::async, [&dialog] {
-        HWND box = WaitForOwnedDialog(dialog.handle, 10000);
+        HWND box = WaitForDialogOfProcess(GetCurrentProcessId(), dialog.handle, 10000);
         MessageBoxSeen read = box ? ReadMessageBox(box) : MessageBoxSeen{};
         if (box)
             PressButton(box, IDOK);
@@ -84,7 +87,7 @@ TEST(RunTool, AFileThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
     EXPECT_TRUE(box.onlyOkButton);
     EXPECT_EQ(box.icon, LoadIconA(nullptr, IDI_HAND));
     EXPECT_EQ(LogText(dialog.handle), "");
-    RemoveFolder(folder);
+    RemoveProgramFolder(folder);
 }
 
 } // namespace

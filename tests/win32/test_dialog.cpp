@@ -5,7 +5,9 @@
 #include <vector>
 
 namespace {
-INT_PTR CALLBACK TestDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK TestDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
 } // namespace
 
 TestDialog::TestDialog(bool visible)
@@ -15,7 +17,9 @@ TestDialog::TestDialog(bool visible)
         ShowWindow(handle, SW_SHOWNORMAL);
 }
 
-TestDialog::~TestDialog() { DestroyWindow(handle); }
+TestDialog::~TestDialog() {
+    DestroyWindow(handle);
+}
 
 std::string LogText(HWND dialog) {
     HWND log = GetDlgItem(dialog, IDC_LOG);

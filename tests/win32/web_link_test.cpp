@@ -46,7 +46,10 @@ TEST(WebLink, AMovePastAnyEdgeReleasesTheCapture) {
     const int right = link.client.right;
     const int bottom = link.client.bottom;
     const LeaveCase cases[] = {
-        {"left", -1, 2}, {"top", 2, -1}, {"right", right + 1, 2}, {"bottom", 2, bottom + 1},
+        {"left", -1, 2},
+        {"top", 2, -1},
+        {"right", right + 1, 2},
+        {"bottom", 2, bottom + 1},
     };
     for (const LeaveCase& c : cases) {
         link.MoveTo(2, 2);
