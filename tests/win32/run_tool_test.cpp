@@ -2,6 +2,7 @@
 #include "runner/run_tool.h"
 
 #include "gui_driver.h"
+#include "import_hook.h"
 #include "standard_dialogs.h"
 #include "test_dialog.h"
 #include "test_files.h"
@@ -87,6 +88,66 @@ TEST(RunTool, AFileThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
     EXPECT_TRUE(box.onlyOkButton);
     EXPECT_EQ(box.icon, LoadIconA(nullptr, IDI_HAND));
     EXPECT_EQ(LogText(dialog.handle), "");
+    RemoveProgramFolder(folder);
+}
+
+BOOL WINAPI FailingCreatePipe(PHANDLE, PHANDLE, LPSECURITY_ATTRIBUTES, DWORD) {
+    SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+    return FALSE;
+}
+
+TEST(RunTool, APipeThatCannotBeMadeGivesTheLogLineAndStartsNothing) {
+    std::string folder = NewTempFolder("no pipe");
+    std::string tool = folder + "\\Lib.exe";
+    ASSERT_TRUE(CopyTo(FakeToolPath(), tool));
+    TestDialog dialog;
+    {
+        ImportHook hook("kernel32.dll", "CreatePipe", reinterpret_cast<void*>(FailingCreatePipe));
+        ASSERT_NE(hook.slot, nullptr);
+        EXPECT_EQ(RunTool(dialog.handle, "\"" + tool + "\" /DEF:\"x.def\" /MACHINE:IX86"), -1);
+    }
+    EXPECT_EQ(LogText(dialog.handle), AppendedLines({"创建管道Pipe出错"}));
+    EXPECT_EQ(ReadWholeFile(tool + ".cmdline"), "");
+    RemoveProgramFolder(folder);
+}
+
+// The handles open in this process, found by asking about every small handle value (the
+// system's own count is not available everywhere).
+int OpenHandleCount() {
+    int count = 0;
+    DWORD flags = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4)
+        count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    return count;
+}
+
+// Runs the command while another thread presses OK on the error box it gives.
+int RunToolAnsweringTheErrorBox(HWND dialog, const CommandLine& command) {
+    std::future<void> closer = std::async(std::launch::async, [dialog] {
+        HWND box = WaitForDialogOfProcess(GetCurrentProcessId(), dialog, 10000);
+        if (box)
+            PressButton(box, IDOK);
+    });
+    int result = RunTool(dialog, command);
+    closer.get();
+    return result;
+}
+
+// Runs that start a tool, and one that cannot, leave the handle count as it was.
+TEST(RunTool, ClosesEveryHandleItOpened) {
+    std::string folder = NewTempFolder("handles");
+    CommandLine notAProgram = "\"" + folder + "\\qen_impdef.exe\"";
+    WriteWholeFile(folder + "\\qen_impdef.exe", "text");
+    TestDialog dialog;
+    // First runs of each kind may load what stays loaded.
+    RunTool(dialog.handle, FakeCommand("crlf"));
+    RunToolAnsweringTheErrorBox(dialog.handle, notAProgram);
+    int before = OpenHandleCount();
+    for (const char* mode : {"crlf", "grandchild", "error_exit", "nothing"})
+        EXPECT_EQ(RunTool(dialog.handle, FakeCommand(mode)), 0) << mode;
+    EXPECT_EQ(OpenHandleCount(), before) << "after runs that started the tool";
+    EXPECT_EQ(RunToolAnsweringTheErrorBox(dialog.handle, notAProgram), -1);
+    EXPECT_EQ(OpenHandleCount(), before) << "after a run that could not start";
     RemoveProgramFolder(folder);
 }
 
