@@ -4,6 +4,11 @@
 
 #include <commdlg.h>
 
+#include <cstddef>
+
+// 76 bytes: the record up to the members that Windows 2000 added.
+static_assert(offsetof(OPENFILENAMEA, pvReserved) == 76, "the 32-bit record");
+
 bool ChooseFile(DialogHandle owner, AnsiText& chosenPath, const char* filter) {
     char fileName[MAX_PATH_SIZE] = {};
     OPENFILENAMEA request = {};

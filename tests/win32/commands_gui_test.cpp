@@ -53,10 +53,15 @@ std::vector<ExtraFile> FakeTool(const char* name, const std::string& output) {
     return {{name, FakeToolPath(), ""}, {std::string(name) + ".out", "", output}};
 }
 
-// Clicks the button and returns the chooser it opens (nullptr if none did).
+// Clicks the button and returns the window it opens, the chooser or a message box, which the
+// main dialog must own (nullptr if none opened).
 HWND ClickForChooser(ProgramUnderTest& test, int buttonId) {
     PostCommand(test.program.dialog, buttonId, BN_CLICKED);
-    return WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    HWND opened = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    if (opened) {
+        EXPECT_EQ(GetWindow(opened, GW_OWNER), test.program.dialog);
+    }
+    return opened;
 }
 
 // Waits until the dialog handles messages again, that is until the command has ended.
