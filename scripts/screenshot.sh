@@ -7,8 +7,6 @@ out=$(realpath -m "${1:-build/windows/screenshot.png}")
 exe=build/windows/src/Morvane.exe
 [ -f "$exe" ] || { echo "$exe is missing: run scripts/build.sh windows first" >&2; exit 1; }
 export WINEPREFIX=$PWD/build/windows/wineprefix
-# Without a window manager Wine draws the caption and frame itself.
-WINEPREFIX=$WINEPREFIX scripts/wine.sh reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail

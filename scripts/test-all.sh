@@ -29,3 +29,4 @@ stage "sanitizer build" bash scripts/build.sh sanitize
 stage "sanitizer tests and fuzzing" ctest --test-dir build/sanitize --output-on-failure -j2
 stage "windows build" bash scripts/build.sh windows
 stage "windows tests" windows_tests
+stage "screenshot (build/windows/screenshot.png)" bash scripts/screenshot.sh

@@ -12,13 +12,20 @@ with_display() {
     if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
 }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# Windows not managed by a window manager: with none on Xvfb, Wine would wait 2 s for one
+# on every hidden or destroyed window. Wine then draws captions and frames itself.
+unmanaged='"Managed"="N"'
+if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg"; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     # Tests may start in parallel: only one of them creates the prefix.
     (
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             with_display sh -c 'wineboot -i >/dev/null 2>&1; wineserver -w'
+        fi
+        if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg"; then
+            with_display sh -c 'wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f \
+                                >/dev/null 2>&1; wineserver -w'
         fi
     ) 9>"$WINEPREFIX.lock"
 fi

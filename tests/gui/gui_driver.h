@@ -15,6 +15,9 @@
 //     CloseAndWait(program, 10000, exitCode);
 //     RemoveProgramFolder(folder);
 //
+// MORVANE_EXE, the build-tree path of Morvane.exe, is defined for every target that links the
+// driver library (morvane_gui_driver); WindowsPathOf turns it into the path Wine knows.
+//
 // Texts are 8-bit text in the test program's ANSI code page (936 under the test rig), so they
 // compare directly with the program's own literals.
 #pragma once
