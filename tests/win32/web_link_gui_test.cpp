@@ -38,6 +38,10 @@ class LinkOfRunningProgram : public testing::Test {
         ASSERT_TRUE(SendWithTimeout(link_, message, 0,
                                     MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y))));
     }
+    // Every release of the capture makes the system queue a mouse move from the real pointer's
+    // place. Were it handled after the next move had taken the capture again, it would release
+    // it: give the dialog time to handle it while nothing holds the capture.
+    void LetTheReleaseSettle() { Sleep(200); }
     HWND Capture() {
         GUITHREADINFO info = {};
         info.cbSize = sizeof(info);
@@ -60,6 +64,7 @@ TEST_F(LinkOfRunningProgram, AMoveOntoItTakesTheCaptureAndMovesInsideKeepIt) {
     Send(WM_MOUSEMOVE, client_.right, client_.bottom);
     EXPECT_EQ(Capture(), link_);
     Send(WM_LBUTTONUP, 1, 1);
+    LetTheReleaseSettle();
 }
 
 TEST_F(LinkOfRunningProgram, AMovePastAnyOfTheFourEdgesReleasesTheCapture) {
@@ -79,6 +84,7 @@ TEST_F(LinkOfRunningProgram, AMovePastAnyOfTheFourEdgesReleasesTheCapture) {
         ASSERT_EQ(Capture(), link_) << leave.side;
         Send(WM_MOUSEMOVE, leave.x, leave.y);
         EXPECT_EQ(Capture(), nullptr) << leave.side;
+        LetTheReleaseSettle();
     }
 }
 
@@ -87,6 +93,7 @@ TEST_F(LinkOfRunningProgram, ReleasingTheLeftButtonReleasesTheCapture) {
     ASSERT_EQ(Capture(), link_);
     Send(WM_LBUTTONUP, 3, 3);
     EXPECT_EQ(Capture(), nullptr);
+    LetTheReleaseSettle();
 }
 
 // Waits until the record holds `lines` lines (or the time is up), then a little longer so
