@@ -1,6 +1,27 @@
 #include "ui/file_chooser.h"
 
-// Not written yet: nothing can be chosen.
-bool ChooseFile(DialogHandle, AnsiText&, const char*) {
-    return false;
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <cstddef>
+
+// 76 bytes: the record up to the members that Windows 2000 added.
+static_assert(offsetof(OPENFILENAMEA, pvReserved) == 76, "the 32-bit record");
+
+bool ChooseFile(DialogHandle owner, AnsiText& chosenPath, const char* filter) {
+    char fileName[MAX_PATH_SIZE] = {};
+    OPENFILENAMEA request = {};
+    // The record as it was before Windows 2000 added its last three members.
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter;
+    request.nFilterIndex = 0;
+    request.lpstrFile = fileName;
+    request.nMaxFile = MAX_PATH_SIZE;
+    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&request))
+        return false;
+    chosenPath = fileName;
+    return true;
 }

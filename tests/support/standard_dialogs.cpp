@@ -1,0 +1,50 @@
+#include "standard_dialogs.h"
+
+#include "gui_driver.h"
+
+#include <dlgs.h>
+
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr int kMessageBoxIconId = 0x0440;
+
+bool IsShownButton(HWND box, int id) {
+    HWND button = GetDlgItem(box, id);
+    return button && IsWindowVisible(button);
+}
+
+} // namespace
+
+MessageBoxSeen ReadMessageBox(HWND box) {
+    MessageBoxSeen seen = {};
+    ReadWindowText(box, seen.caption);
+    ReadControlText(box, kMessageBoxTextId, seen.text);
+    seen.onlyOkButton = IsShownButton(box, IDOK);
+    for (int id : {IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
+        seen.onlyOkButton = seen.onlyOkButton && !IsShownButton(box, id);
+    LRESULT icon = 0;
+    SendWithTimeout(GetDlgItem(box, kMessageBoxIconId), STM_GETICON, 0, 0, kDefaultTimeoutMs,
+                    &icon);
+    seen.icon = reinterpret_cast<HICON>(icon);
+    return seen;
+}
+
+void PressButton(HWND dialog, int buttonId) {
+    PostCommand(dialog, buttonId, BN_CLICKED);
+}
+
+void ChooseInFileDialog(HWND chooser, const std::string& path) {
+    // The explorer-style dialog has a combo box for the name; older layouts an edit box.
+    HWND nameBox = GetDlgItem(chooser, cmb13);
+    if (!nameBox)
+        nameBox = GetDlgItem(chooser, edt1);
+    SendWithTimeout(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PressButton(chooser, IDOK);
+}
+
+std::string FileDialogTypeText(HWND chooser) {
+    std::string text;
+    ReadControlText(chooser, cmb1, text);
+    return text;
+}

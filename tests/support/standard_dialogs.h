@@ -1,0 +1,25 @@
+// Reading and answering the system's standard dialogs that the program opens: message boxes
+// and the open-file dialog. Works from another thread or another process; every message is
+// sent with a timeout.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The parts of a message box a test checks.
+struct MessageBoxSeen {
+    std::string caption;
+    std::string text;
+    bool onlyOkButton; // OK is shown and no other push button is
+    HICON icon;        // the picture beside the text (comparable in the owner's process only)
+};
+MessageBoxSeen ReadMessageBox(HWND box);
+
+// Presses a dialog's push button as a click would, without waiting.
+void PressButton(HWND dialog, int buttonId);
+
+// Types `path` into the open-file dialog's file name box and presses Open.
+void ChooseInFileDialog(HWND chooser, const std::string& path);
+
+// The open-file dialog's current file type text, e.g. "Dll文件 (*.dll)".
+std::string FileDialogTypeText(HWND chooser);

@@ -1,0 +1,225 @@
+// The two buttons of the real Morvane.exe, driven from outside: the chooser, the path box, the
+// command line the tool gets and the log, with the fake tool standing in for both tools.
+#include "gui_driver.h"
+#include "morvane.h"
+#include "standard_dialogs.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+
+// A program folder with spaces and Chinese characters in its name, holding Morvane.exe and
+// the given files, and the program started from it.
+struct ProgramUnderTest {
+    explicit ProgramUnderTest(const std::vector<ExtraFile>& extras)
+        : folder(NewTempFolder("程序 目录")) {
+        bool copied = CopyTo(WindowsPathOf(MORVANE_EXE), folder + "\\Morvane.exe");
+        for (const ExtraFile& extra : extras) {
+            std::string path = folder + "\\" + extra.name;
+            if (extra.sourcePath.empty())
+                WriteWholeFile(path, extra.contents);
+            else
+                copied = copied && CopyTo(extra.sourcePath, path);
+        }
+        started = copied && StartProgram(folder + "\\Morvane.exe", program);
+        if (started)
+            ReadControlText(program.dialog, IDC_LOG, initialLog);
+    }
+    ~ProgramUnderTest() {
+        DWORD exitCode = 0;
+        if (started && !CloseAndWait(program, kWaitMs, exitCode))
+            ADD_FAILURE() << "the program did not end";
+        StopProgram(program);
+        RemoveProgramFolder(folder);
+    }
+    std::string Text(int id) {
+        std::string text;
+        ReadControlText(program.dialog, id, text);
+        return text;
+    }
+    std::string folder;
+    RunningProgram program;
+    bool started = false;
+    std::string initialLog;
+};
+
+// The fake as a tool: it records its command line and prints `output`.
+std::vector<ExtraFile> FakeTool(const char* name, const std::string& output) {
+    return {{name, FakeToolPath(), ""}, {std::string(name) + ".out", "", output}};
+}
+
+// Clicks the button and returns the window it opens, the chooser or a message box, which the
+// main dialog must own (nullptr if none opened).
+HWND ClickForChooser(ProgramUnderTest& test, int buttonId) {
+    PostCommand(test.program.dialog, buttonId, BN_CLICKED);
+    HWND opened = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    if (opened) {
+        EXPECT_EQ(GetWindow(opened, GW_OWNER), test.program.dialog);
+    }
+    return opened;
+}
+
+// Waits until the dialog handles messages again, that is until the command has ended.
+void WaitForCommandEnd(ProgramUnderTest& test, HWND chooser) {
+    for (DWORD waited = 0; IsWindow(chooser) && waited < kWaitMs; waited += 20)
+        Sleep(20);
+    SendWithTimeout(test.program.dialog, WM_NULL, 0, 0, 60000);
+}
+
+// Reads the log until it holds `expected` or the time is up; returns what it held last.
+std::string LogOnceItHolds(ProgramUnderTest& test, const std::string& expected) {
+    std::string log = test.Text(IDC_LOG);
+    for (DWORD waited = 0; log != expected && waited < kWaitMs; waited += 50) {
+        Sleep(50);
+        log = test.Text(IDC_LOG);
+    }
+    return log;
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += "\r\n" + line;
+    return text;
+}
+
+const std::string kToolOutput = "Exporting 导出 names\r\nsecond line\nlast line\n";
+const std::string kToolLines = Lines({"", "Exporting 导出 names\r", "second line", "last line"});
+
+struct ChosenFile {
+    std::string folder;
+    std::string path;
+};
+
+ChosenFile MakeInputFile(const char* name) {
+    ChosenFile file{NewTempFolder("输入 文件"), ""};
+    file.path = file.folder + "\\" + name;
+    WriteWholeFile(file.path, "MZ not really a DLL");
+    return file;
+}
+
+TEST(MakeDefButton, RunsTheDefinitionToolOnTheChosenDllWithAndWithoutNamesOnly) {
+    ProgramUnderTest test(FakeTool("qen_impdef.exe", kToolOutput));
+    ASSERT_TRUE(test.started);
+    ChosenFile dll = MakeInputFile("我的 库.dll");
+    const std::string tool = test.folder + "\\qen_impdef.exe";
+    const std::string def = dll.folder + "\\我的 库.def";
+
+    HWND chooser = ClickForChooser(test, IDC_MAKE_DEF);
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(FileDialogTypeText(chooser), "Dll文件 (*.dll)");
+    ChooseInFileDialog(chooser, dll.path);
+    WaitForCommandEnd(test, chooser);
+    EXPECT_EQ(LogOnceItHolds(test, test.initialLog + kToolLines), test.initialLog + kToolLines);
+    EXPECT_EQ(test.Text(IDC_DLL_PATH), dll.path);
+    EXPECT_EQ(test.Text(IDC_DEF_PATH), "");
+
+    // The check box is read at the click: the next run gets -c.
+    SendWithTimeout(GetDlgItem(test.program.dialog, IDC_NAMES_ONLY), BM_SETCHECK, BST_CHECKED, 0);
+    chooser = ClickForChooser(test, IDC_MAKE_DEF);
+    ASSERT_NE(chooser, nullptr);
+    ChooseInFileDialog(chooser, dll.path);
+    WaitForCommandEnd(test, chooser);
+    const std::string twoRuns = test.initialLog + kToolLines + kToolLines;
+    EXPECT_EQ(LogOnceItHolds(test, twoRuns), twoRuns);
+
+    EXPECT_EQ(ReadWholeFile(tool + ".cmdline"), "\"" + tool + "\" \"" + dll.path + "\" -o \"" +
+                                                    def + "\"\n" + "\"" + tool + "\" \"" +
+                                                    dll.path + "\" -c -o \"" + def + "\"\n");
+    RemoveProgramFolder(dll.folder);
+}
+
+TEST(MakeLibButton, RunsLibOnTheChosenDefinitionFile) {
+    ProgramUnderTest test(FakeTool("Lib.exe", kToolOutput));
+    ASSERT_TRUE(test.started);
+    ChosenFile def = MakeInputFile("我的 库.def");
+    const std::string tool = test.folder + "\\Lib.exe";
+
+    HWND chooser = ClickForChooser(test, IDC_MAKE_LIB);
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_EQ(FileDialogTypeText(chooser), "声明文件 (*.def)");
+    ChooseInFileDialog(chooser, def.path);
+    WaitForCommandEnd(test, chooser);
+    EXPECT_EQ(LogOnceItHolds(test, test.initialLog + kToolLines), test.initialLog + kToolLines);
+    EXPECT_EQ(test.Text(IDC_DEF_PATH), def.path);
+    EXPECT_EQ(test.Text(IDC_DLL_PATH), "");
+    EXPECT_EQ(ReadWholeFile(tool + ".cmdline"),
+              "\"" + tool + "\" /DEF:\"" + def.path + "\" /MACHINE:IX86\n");
+    RemoveProgramFolder(def.folder);
+}
+
+struct ButtonCase {
+    int buttonId;
+    const char* toolName;
+    const char* missingText;
+};
+
+const ButtonCase kButtons[] = {
+    {IDC_MAKE_DEF, "qen_impdef.exe", "qen_impdef工具在同目录下没找到!"},
+    {IDC_MAKE_LIB, "Lib.exe", "Lib工具在同目录下没找到!"},
+};
+
+TEST(CommandButtons, CancellingTheChooserChangesNothing) {
+    for (const ButtonCase& button : kButtons) {
+        ProgramUnderTest test(FakeTool(button.toolName, kToolOutput));
+        ASSERT_TRUE(test.started);
+        HWND chooser = ClickForChooser(test, button.buttonId);
+        ASSERT_NE(chooser, nullptr) << button.toolName;
+        PressButton(chooser, IDCANCEL);
+        WaitForCommandEnd(test, chooser);
+        EXPECT_EQ(test.Text(IDC_LOG), test.initialLog) << button.toolName;
+        EXPECT_EQ(test.Text(IDC_DLL_PATH), "");
+        EXPECT_EQ(test.Text(IDC_DEF_PATH), "");
+        EXPECT_EQ(ReadWholeFile(test.folder + "\\" + button.toolName + ".cmdline"), "");
+    }
+}
+
+TEST(CommandButtons, AMissingToolGivesTheWarningAndNoChooser) {
+    for (const ButtonCase& button : kButtons) {
+        // The other tool is there: each button looks for its own.
+        const char* otherTool = button.buttonId == IDC_MAKE_DEF ? "Lib.exe" : "qen_impdef.exe";
+        ProgramUnderTest test(FakeTool(otherTool, ""));
+        ASSERT_TRUE(test.started);
+        HWND box = ClickForChooser(test, button.buttonId);
+        ASSERT_NE(box, nullptr) << button.toolName;
+        MessageBoxSeen seen = ReadMessageBox(box);
+        EXPECT_EQ(seen.caption, "Exefile not found");
+        EXPECT_EQ(seen.text, button.missingText);
+        EXPECT_TRUE(seen.onlyOkButton);
+        PressButton(box, IDOK);
+        WaitForCommandEnd(test, box);
+        EXPECT_EQ(FindDialogOfProcess(test.program.processId, test.program.dialog), nullptr)
+            << "a chooser opened after the warning";
+        EXPECT_EQ(test.Text(IDC_LOG), test.initialLog);
+    }
+}
+
+TEST(CommandButtons, AToolThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
+    ProgramUnderTest test({{"Lib.exe", "", "not a program\r\n"}});
+    ASSERT_TRUE(test.started);
+    ChosenFile def = MakeInputFile("坏 文件.def");
+    HWND chooser = ClickForChooser(test, IDC_MAKE_LIB);
+    ASSERT_NE(chooser, nullptr);
+    ChooseInFileDialog(chooser, def.path);
+    for (DWORD waited = 0; IsWindow(chooser) && waited < kWaitMs; waited += 20)
+        Sleep(20);
+    HWND box = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    ASSERT_NE(box, nullptr);
+    MessageBoxSeen seen = ReadMessageBox(box);
+    EXPECT_EQ(seen.caption, "运行程序出错");
+    EXPECT_EQ(seen.text,
+              "\"" + test.folder + "\\Lib.exe\" /DEF:\"" + def.path + "\" /MACHINE:IX86");
+    EXPECT_TRUE(seen.onlyOkButton);
+    PressButton(box, IDOK);
+    WaitForCommandEnd(test, box);
+    EXPECT_EQ(test.Text(IDC_LOG), test.initialLog + "\r\n");
+    EXPECT_EQ(test.Text(IDC_DEF_PATH), def.path);
+    RemoveProgramFolder(def.folder);
+}
+
+} // namespace
