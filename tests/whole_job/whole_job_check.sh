@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# whole_job_check.sh GUI_TEST WINE_RUN IMPDEF_EXE LIB_EXE WORK_DIR [SCREENSHOT.png]
+# The whole job end to end: builds the test DLL, lets GUI_TEST click both buttons of the real
+# program (the .def and the import library land in WORK_DIR), then links a program against
+# that library and runs it under Wine. With SCREENSHOT.png, the dialog is photographed after
+# both runs.
+set -euo pipefail
+gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
+lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}
+here=$(cd "$(dirname "$0")" && pwd)
+e2e=$here/../lib/e2e
+rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
+
+i686-w64-mingw32-gcc -shared -O2 -o "$work/testdll.dll" "$e2e/testdll.c" "$e2e/testdll_exports.def" \
+    -Wl,--kill-at
+
+export MORVANE_WHOLE_JOB_DIR=$work
+if [ -z "$screenshot" ]; then
+    "$wine_run" "$gui_test"
+else
+    export MORVANE_SCREENSHOT_MARKER=$work/screenshot.ready
+    "$wine_run" "$gui_test" &
+    test_pid=$!
+    for _ in $(seq 600); do
+        [ -f "$MORVANE_SCREENSHOT_MARKER" ] && break
+        kill -0 "$test_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -f "$MORVANE_SCREENSHOT_MARKER" ]; then
+        window=$(xwininfo -root -tree | awk '/"Morvane V1.0"/ {print $1; exit}')
+        sleep 1 # let the log paint after the runs
+        import -window "$window" "$screenshot" && echo "screenshot: $screenshot"
+        rm -f "$MORVANE_SCREENSHOT_MARKER"
+    fi
+    wait "$test_pid"
+fi
+
+bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" "$work" "$wine_run"
+WINE_RUN=$wine_run bash "$here/../../scripts/link-and-run-check.sh" "$work/testdll.lib" \
+    "$e2e/program.c" "$work/testdll.dll" "$e2e/expected_output.txt" "$work/kernel32.lib" \
+    "$work/program"
+# The .def kept its ordinals, so the program imports by ordinal only.
+grep -q 'Symbol:  (2)' "$work/program/program.imports"
+if grep -q 'Symbol: multiply' "$work/program/program.imports"; then
+    echo "the program imports multiply by name although the .def gave its ordinal"
+    exit 1
+fi
+echo "whole job: DLL -> .def -> .lib through the dialog; the linked program ran as expected"

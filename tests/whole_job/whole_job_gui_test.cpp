@@ -1,0 +1,102 @@
+// The whole job as a user does it, through the real window with the real tools beside it:
+// "导出*.def 文件" on a DLL, the .def edited by hand, "生成*.lib 文件" on the .def. The check
+// script around this program builds the DLL first and afterwards links and runs a program
+// against the import library that came out.
+#include "gui_driver.h"
+#include "morvane.h"
+#include "standard_dialogs.h"
+#include "test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+namespace {
+
+constexpr DWORD kWaitMs = 60000;
+
+std::string Text(HWND dialog, int id) {
+    std::string text;
+    EXPECT_TRUE(ReadControlText(dialog, id, text, kWaitMs)) << "control " << id;
+    return text;
+}
+
+// Clicks the button, chooses `path` in the open-file dialog that opens and waits until the
+// tool's run has ended (the dialog answers messages again).
+void RunCommandOn(const RunningProgram& program, int buttonId, const std::string& path) {
+    ASSERT_TRUE(PostCommand(program.dialog, buttonId, BN_CLICKED));
+    HWND chooser = WaitForDialogOfProcess(program.processId, program.dialog, kWaitMs);
+    ASSERT_NE(chooser, nullptr) << "no open-file dialog for button " << buttonId;
+    ChooseInFileDialog(chooser, path);
+    for (DWORD waited = 0; IsWindow(chooser) && waited < kWaitMs; waited += 20)
+        Sleep(20);
+    ASSERT_TRUE(SendWithTimeout(program.dialog, WM_NULL, 0, 0, kWaitMs));
+}
+
+// What a user does in an editor: the stdcall function gets its decoration (8 bytes of
+// parameters) and the ordinal-only export a name to call it by.
+void DecorateAsAUserWould(const std::string& defPath) {
+    std::string def = ReadWholeFile(defPath);
+    def = std::regex_replace(def, std::regex(R"(\bmultiply @)"), "multiply@8 @");
+    def = std::regex_replace(def, std::regex(R"(\bOrdinal4 @)"), "secret_code @");
+    WriteWholeFile(defPath, def);
+}
+
+// With MORVANE_SCREENSHOT_MARKER set, the dialog stays up until the check script has taken
+// its picture: the marker file is written, and the script deletes it when done.
+void HoldForScreenshot() {
+    const char* marker = std::getenv("MORVANE_SCREENSHOT_MARKER");
+    if (!marker)
+        return;
+    const std::string path = WindowsPathOf(marker);
+    WriteWholeFile(path, "ready");
+    for (DWORD waited = 0;
+         GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && waited < kWaitMs;
+         waited += 100)
+        Sleep(100);
+}
+
+TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
+    const char* workDir = std::getenv("MORVANE_WHOLE_JOB_DIR");
+    ASSERT_NE(workDir, nullptr) << "run through whole_job_check.sh";
+    const std::string work = WindowsPathOf(workDir);
+    const std::string dll = work + "\\testdll.dll";
+    const std::string def = work + "\\testdll.def";
+    const std::string lib = work + "\\testdll.lib";
+
+    const std::string folder = MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
+                                                 {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
+                                                  {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
+    ASSERT_FALSE(folder.empty());
+    RunningProgram program;
+    ASSERT_TRUE(StartProgram(folder + "\\Morvane.exe", program));
+    const std::string note = Text(program.dialog, IDC_LOG);
+
+    RunCommandOn(program, IDC_MAKE_DEF, dll);
+    EXPECT_EQ(Text(program.dialog, IDC_DLL_PATH), dll);
+    const std::string afterDef =
+        note + "\r\n\r\n" + dll + ": 4 exports (1 data, 1 ordinal only, 0 forwarded) -> " + def;
+    EXPECT_EQ(Text(program.dialog, IDC_LOG), afterDef);
+    ASSERT_NE(ReadWholeFile(def).find("multiply @2"), std::string::npos) << ReadWholeFile(def);
+
+    DecorateAsAUserWould(def);
+    RunCommandOn(program, IDC_MAKE_LIB, def);
+    EXPECT_EQ(Text(program.dialog, IDC_DEF_PATH), def);
+    const std::string log = Text(program.dialog, IDC_LOG);
+    EXPECT_EQ(log.substr(0, afterDef.size() + 4), afterDef + "\r\n\r\n");
+    // Lib writes CR LF line ends, and the log keeps the CR.
+    const std::string created = "\r\nCreating library " + lib + "\r";
+    ASSERT_GE(log.size(), created.size());
+    EXPECT_EQ(log.substr(log.size() - created.size()), created);
+    EXPECT_NE(GetFileAttributesA(lib.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    HoldForScreenshot();
+    DWORD exitCode = 1;
+    EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    StopProgram(program);
+    RemoveProgramFolder(folder);
+}
+
+} // namespace
