@@ -187,7 +187,7 @@ class BadInput : public ::testing::Test {
 TEST_F(BadInput, DamagedImagesGiveOneClearErrorAndNoOutput) {
     for (const DamageCase& c : DamageCases()) {
         TestImageLayout layout{};
-        std::vector<unsigned char> bytes = BuildTestImage(TypicalSpec(), &layout);
+        std::vector<unsigned char> bytes = BuildTestImage(TypicalPlan(), &layout);
         c.damage(&bytes, layout);
         WriteBytes(dll_, bytes);
         ExpectFailure(dll_, dll_ + ": " + c.error, c.what);
@@ -205,7 +205,7 @@ TEST_F(BadInput, MissingFileOrDirectoryGivesAnErrorAndNoOutput) {
 
 TEST_F(BadInput, UnwritableTargetGivesAnErrorAndLeavesNoTemporaryFile) {
     TestImageLayout layout{};
-    WriteBytes(dll_, BuildTestImage(TypicalSpec(), &layout));
+    WriteBytes(dll_, BuildTestImage(TypicalPlan(), &layout));
     const std::string noFolder = (dir_ / "missing" / "a.def").string();
     std::string out, err;
     EXPECT_EQ(RunImpdef({dll_, "-o", noFolder}, &out, &err), 1);
@@ -222,7 +222,7 @@ TEST_F(BadInput, UnwritableTargetGivesAnErrorAndLeavesNoTemporaryFile) {
 
 TEST_F(BadInput, GoodImageReplacesAnExistingTargetWhole) {
     TestImageLayout layout{};
-    WriteBytes(dll_, BuildTestImage(TypicalSpec(), &layout));
+    WriteBytes(dll_, BuildTestImage(TypicalPlan(), &layout));
     std::ofstream(def_, std::ios::binary) << std::string(10000, 'x');
     std::string out, err;
     EXPECT_EQ(RunImpdef({dll_, "-c", "-o", def_}, &out, &err), 0) << err;
@@ -236,10 +236,10 @@ TEST_F(BadInput, GoodImageReplacesAnExistingTargetWhole) {
 
 TEST(BadInputInMemory, EveryTruncationFailsCleanlyOrReadsTheSameTable) {
     for (const bool is64 : {false, true}) {
-        TestImageSpec spec = TypicalSpec();
-        spec.is64 = is64;
+        TestImagePlan plan = TypicalPlan();
+        plan.is64 = is64;
         TestImageLayout layout{};
-        const std::vector<unsigned char> whole = BuildTestImage(spec, &layout);
+        const std::vector<unsigned char> whole = BuildTestImage(plan, &layout);
         for (size_t length = 0; length < whole.size(); ++length) {
             // An exact-size copy, so that a read past the end is caught by the sanitizers.
             const std::vector<unsigned char> cut(whole.begin(), whole.begin() + length);

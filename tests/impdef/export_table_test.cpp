@@ -14,9 +14,9 @@ struct Expected {
     const char* forwarder; // null when not forwarded
 };
 
-ExportTable Read(const TestImageSpec& spec, PeImage* image) {
+ExportTable Read(const TestImagePlan& plan, PeImage* image) {
     TestImageLayout layout{};
-    const std::vector<unsigned char> bytes = BuildTestImage(spec, &layout);
+    const std::vector<unsigned char> bytes = BuildTestImage(plan, &layout);
     const ByteView view{bytes.data(), bytes.size()};
     ExportTable table;
     std::string error;
@@ -47,7 +47,7 @@ const std::vector<Expected> kTypicalEntries = {
 
 TEST(ExportTable, ReadsEveryKindOfEntryOfAPe32Image) {
     PeImage image{};
-    const ExportTable table = Read(TypicalSpec(), &image);
+    const ExportTable table = Read(TypicalPlan(), &image);
     EXPECT_FALSE(image.is64);
     EXPECT_EQ(image.machine, 0x14C);
     EXPECT_EQ(table.internalName, "test.dll");
@@ -55,26 +55,26 @@ TEST(ExportTable, ReadsEveryKindOfEntryOfAPe32Image) {
 }
 
 TEST(ExportTable, ReadsAPe32PlusImageAlike) {
-    TestImageSpec spec = TypicalSpec();
-    spec.is64 = true;
+    TestImagePlan plan = TypicalPlan();
+    plan.is64 = true;
     PeImage image{};
-    const ExportTable table = Read(spec, &image);
+    const ExportTable table = Read(plan, &image);
     EXPECT_TRUE(image.is64);
     EXPECT_EQ(image.machine, 0x8664);
     ExpectEntries(table, kTypicalEntries);
 }
 
 TEST(ExportTable, OrdinalsStartAtTheBaseAndSkipEmptySlots) {
-    TestImageSpec spec;
-    spec.ordinalBase = 100;
-    spec.internalName = "";
-    spec.slots = {{SlotKind::Empty, {}, ""},
+    TestImagePlan plan;
+    plan.ordinalBase = 100;
+    plan.internalName = "";
+    plan.slots = {{SlotKind::Empty, {}, ""},
                   {SlotKind::Code, {"F"}, ""},
                   {SlotKind::Empty, {}, ""},
                   {SlotKind::Empty, {"NamedButNull"}, ""},
                   {SlotKind::Data, {}, ""}};
     PeImage image{};
-    const ExportTable table = Read(spec, &image);
+    const ExportTable table = Read(plan, &image);
     EXPECT_EQ(table.internalName, "");
     ExpectEntries(table, {{101, true, "F", false, nullptr},
                           {103, true, "NamedButNull", false, nullptr},
@@ -82,11 +82,11 @@ TEST(ExportTable, OrdinalsStartAtTheBaseAndSkipEmptySlots) {
 }
 
 TEST(ExportTable, LastPossibleOrdinalIsAccepted) {
-    TestImageSpec spec;
-    spec.ordinalBase = 65534;
-    spec.slots = {{SlotKind::Code, {"A"}, ""}, {SlotKind::Code, {}, ""}};
+    TestImagePlan plan;
+    plan.ordinalBase = 65534;
+    plan.slots = {{SlotKind::Code, {"A"}, ""}, {SlotKind::Code, {}, ""}};
     PeImage image{};
-    ExpectEntries(Read(spec, &image),
+    ExpectEntries(Read(plan, &image),
                   {{65534, true, "A", false, nullptr}, {65535, false, "", false, nullptr}});
 }
 

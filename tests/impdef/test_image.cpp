@@ -42,15 +42,15 @@ uint32_t SlotAddress(const TestSlot& slot, uint32_t index, uint32_t forwarderRva
 
 // The export section: directory, address table, name pointers, name ordinals, then strings.
 // Returns its size.
-uint32_t PutExportSection(std::vector<unsigned char>* bytes, const TestImageSpec& spec,
+uint32_t PutExportSection(std::vector<unsigned char>* bytes, const TestImagePlan& plan,
                           TestImageLayout* layout) {
     std::map<std::string, uint16_t> names; // the name pointer table is sorted
-    for (size_t i = 0; i < spec.slots.size(); ++i) {
-        for (const std::string& name : spec.slots[i].names) {
+    for (size_t i = 0; i < plan.slots.size(); ++i) {
+        for (const std::string& name : plan.slots[i].names) {
             names[name] = static_cast<uint16_t>(i);
         }
     }
-    const uint32_t count = static_cast<uint32_t>(spec.slots.size());
+    const uint32_t count = static_cast<uint32_t>(plan.slots.size());
     const uint32_t nameCount = static_cast<uint32_t>(names.size());
     layout->exportDirectory = kExportOffset;
     layout->functions = kExportOffset + 40;
@@ -68,15 +68,15 @@ uint32_t PutExportSection(std::vector<unsigned char>* bytes, const TestImageSpec
         return at;
     };
     bytes->resize(layout->strings);
-    Put32(bytes, kExportOffset + 12, putString(spec.internalName));
-    Put32(bytes, kExportOffset + 16, spec.ordinalBase);
+    Put32(bytes, kExportOffset + 12, putString(plan.internalName));
+    Put32(bytes, kExportOffset + 16, plan.ordinalBase);
     Put32(bytes, kExportOffset + 20, count);
     Put32(bytes, kExportOffset + 24, nameCount);
     Put32(bytes, kExportOffset + 28, rva(layout->functions));
     Put32(bytes, kExportOffset + 32, rva(layout->namePointers));
     Put32(bytes, kExportOffset + 36, rva(layout->nameOrdinals));
     for (uint32_t i = 0; i < count; ++i) {
-        const TestSlot& slot = spec.slots[i];
+        const TestSlot& slot = plan.slots[i];
         const uint32_t forwarder = slot.kind == SlotKind::Forward ? putString(slot.forwardTo) : 0;
         Put32(bytes, layout->functions + 4 * i, SlotAddress(slot, i, forwarder));
     }
@@ -101,9 +101,9 @@ void Put32(std::vector<unsigned char>* bytes, uint32_t offset, uint32_t value) {
     Put16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
-std::vector<unsigned char> BuildTestImage(const TestImageSpec& spec, TestImageLayout* layout) {
+std::vector<unsigned char> BuildTestImage(const TestImagePlan& plan, TestImageLayout* layout) {
     std::vector<unsigned char> bytes(kExportOffset, 0);
-    const uint32_t exportSize = PutExportSection(&bytes, spec, layout);
+    const uint32_t exportSize = PutExportSection(&bytes, plan, layout);
     bytes.resize(kExportOffset + AlignUp(exportSize), 0);
 
     // DOS header
@@ -115,18 +115,18 @@ std::vector<unsigned char> BuildTestImage(const TestImageSpec& spec, TestImageLa
     bytes[kPeOffset] = 'P';
     bytes[kPeOffset + 1] = 'E';
     const uint32_t file = kPeOffset + 4;
-    const uint16_t optionalSize = spec.is64 ? 240 : 224;
-    Put16(&bytes, file, spec.is64 ? 0x8664 : 0x14C);
+    const uint16_t optionalSize = plan.is64 ? 240 : 224;
+    Put16(&bytes, file, plan.is64 ? 0x8664 : 0x14C);
     Put16(&bytes, file + 2, 3); // sections
     Put16(&bytes, file + 16, optionalSize);
     Put16(&bytes, file + 18, 0x2102); // executable, 32-bit, DLL
     // Optional header: magic, headers' size, 16 data directories, the first the exports
     const uint32_t optional = file + 20;
     layout->optionalHeader = optional;
-    Put16(&bytes, optional, spec.is64 ? 0x20B : 0x10B);
+    Put16(&bytes, optional, plan.is64 ? 0x20B : 0x10B);
     Put32(&bytes, optional + 60, kTextOffset);
-    Put32(&bytes, optional + (spec.is64 ? 108 : 92), 16);
-    layout->exportDataDirectory = optional + (spec.is64 ? 112 : 96);
+    Put32(&bytes, optional + (plan.is64 ? 108 : 92), 16);
+    layout->exportDataDirectory = optional + (plan.is64 ? 112 : 96);
     Put32(&bytes, layout->exportDataDirectory, kExportRva);
     Put32(&bytes, layout->exportDataDirectory + 4, exportSize);
     // Section table
@@ -141,9 +141,9 @@ std::vector<unsigned char> BuildTestImage(const TestImageSpec& spec, TestImageLa
     return bytes;
 }
 
-TestImageSpec TypicalSpec() {
-    TestImageSpec spec;
-    spec.slots = {
+TestImagePlan TypicalPlan() {
+    TestImagePlan plan;
+    plan.slots = {
         {SlotKind::Code, {"Alpha"}, ""},
         {SlotKind::Data, {"Counter"}, ""},
         {SlotKind::Code, {}, ""},
@@ -151,5 +151,5 @@ TestImageSpec TypicalSpec() {
         {SlotKind::Forward, {"Beta"}, "OTHER.Gamma"},
         {SlotKind::Code, {"Delta", "DeltaAlias"}, ""},
     };
-    return spec;
+    return plan;
 }

@@ -14,7 +14,7 @@ struct TestSlot {
     std::string forwardTo; // for SlotKind::Forward
 };
 
-struct TestImageSpec {
+struct TestImagePlan {
     bool is64 = false;
     uint32_t ordinalBase = 1;
     std::string internalName = "test.dll";
@@ -36,10 +36,10 @@ struct TestImageLayout {
     uint32_t exportSectionOffset;
 };
 
-std::vector<unsigned char> BuildTestImage(const TestImageSpec& spec, TestImageLayout* layout);
+std::vector<unsigned char> BuildTestImage(const TestImagePlan& plan, TestImageLayout* layout);
 
 void Put16(std::vector<unsigned char>* bytes, uint32_t offset, uint16_t value);
 void Put32(std::vector<unsigned char>* bytes, uint32_t offset, uint32_t value);
 
 // A PE32 image with one export of each kind, used as the start of most damage cases.
-TestImageSpec TypicalSpec();
+TestImagePlan TypicalPlan();
