@@ -48,3 +48,14 @@ std::string FileDialogTypeText(HWND chooser) {
     ReadControlText(chooser, cmb1, text);
     return text;
 }
+
+HWND ClickForDialog(const RunningProgram& program, int buttonId, DWORD timeoutMs) {
+    PostCommand(program.dialog, buttonId, BN_CLICKED);
+    return WaitForDialogOfProcess(program.processId, program.dialog, timeoutMs);
+}
+
+bool WaitForCommandEnd(const RunningProgram& program, HWND opened, DWORD timeoutMs) {
+    for (DWORD waited = 0; IsWindow(opened) && waited < timeoutMs; waited += 20)
+        Sleep(20);
+    return SendWithTimeout(program.dialog, WM_NULL, 0, 0, timeoutMs);
+}

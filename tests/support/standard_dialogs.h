@@ -6,6 +6,8 @@
 
 #include <string>
 
+struct RunningProgram;
+
 // The parts of a message box a test checks.
 struct MessageBoxSeen {
     std::string caption;
@@ -23,3 +25,12 @@ void ChooseInFileDialog(HWND chooser, const std::string& path);
 
 // The open-file dialog's current file type text, e.g. "Dll文件 (*.dll)".
 std::string FileDialogTypeText(HWND chooser);
+
+// Clicks a button of the program's main dialog (posted, since a command may run a tool or open
+// a modal window) and waits for the window it opens: the chooser or a message box. nullptr
+// when none opened in time.
+HWND ClickForDialog(const RunningProgram& program, int buttonId, DWORD timeoutMs);
+
+// Waits until `opened` has closed and the main dialog handles messages again, that is until
+// the command has ended. False on a timeout.
+bool WaitForCommandEnd(const RunningProgram& program, HWND opened, DWORD timeoutMs);

@@ -23,15 +23,12 @@ std::string Text(HWND dialog, int id) {
 }
 
 // Clicks the button, chooses `path` in the open-file dialog that opens and waits until the
-// tool's run has ended (the dialog answers messages again).
+// tool's run has ended.
 void RunCommandOn(const RunningProgram& program, int buttonId, const std::string& path) {
-    ASSERT_TRUE(PostCommand(program.dialog, buttonId, BN_CLICKED));
-    HWND chooser = WaitForDialogOfProcess(program.processId, program.dialog, kWaitMs);
+    HWND chooser = ClickForDialog(program, buttonId, kWaitMs);
     ASSERT_NE(chooser, nullptr) << "no open-file dialog for button " << buttonId;
     ChooseInFileDialog(chooser, path);
-    for (DWORD waited = 0; IsWindow(chooser) && waited < kWaitMs; waited += 20)
-        Sleep(20);
-    ASSERT_TRUE(SendWithTimeout(program.dialog, WM_NULL, 0, 0, kWaitMs));
+    ASSERT_TRUE(WaitForCommandEnd(program, chooser, kWaitMs));
 }
 
 // What a user does in an editor: the stdcall function gets its decoration (8 bytes of

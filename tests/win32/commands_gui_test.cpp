@@ -56,19 +56,15 @@ std::vector<ExtraFile> FakeTool(const char* name, const std::string& output) {
 // Clicks the button and returns the window it opens, the chooser or a message box, which the
 // main dialog must own (nullptr if none opened).
 HWND ClickForChooser(ProgramUnderTest& test, int buttonId) {
-    PostCommand(test.program.dialog, buttonId, BN_CLICKED);
-    HWND opened = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    HWND opened = ClickForDialog(test.program, buttonId, kWaitMs);
     if (opened) {
         EXPECT_EQ(GetWindow(opened, GW_OWNER), test.program.dialog);
     }
     return opened;
 }
 
-// Waits until the dialog handles messages again, that is until the command has ended.
-void WaitForCommandEnd(ProgramUnderTest& test, HWND chooser) {
-    for (DWORD waited = 0; IsWindow(chooser) && waited < kWaitMs; waited += 20)
-        Sleep(20);
-    SendWithTimeout(test.program.dialog, WM_NULL, 0, 0, 60000);
+void WaitForCommandEnd(ProgramUnderTest& test, HWND opened) {
+    WaitForCommandEnd(test.program, opened, 60000);
 }
 
 // Reads the log until it holds `expected` or the time is up; returns what it held last.
