@@ -1,11 +1,9 @@
 #include "output_file.h"
 
+#include "file_platform.h"
+
 #include <cstdio>
 #include <fstream>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -19,15 +17,6 @@ bool WriteAll(const std::string& path, const Bytes& bytes) {
     return !out.fail();
 }
 
-// std::rename does not replace an existing file on Windows.
-bool ReplaceFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
 } // namespace
 
 bool WriteFileReplacing(const std::string& path, const Bytes& bytes, std::string* error) {
@@ -37,7 +26,8 @@ bool WriteFileReplacing(const std::string& path, const Bytes& bytes, std::string
         *error = "cannot write '" + temporary + "'";
         return false;
     }
-    if (!ReplaceFile(temporary, path)) {
+    std::string reason;
+    if (!RenameReplacing(temporary, path, &reason)) {
         std::remove(temporary.c_str());
         *error = "cannot replace '" + path + "'";
         return false;
