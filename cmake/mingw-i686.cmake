@@ -15,6 +15,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Every .exe must run on a clean Windows: no libgcc, libstdc++ or winpthread DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Release executables carry no symbols: a user has no use for them.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # Tests run under Wine through a wrapper that the top-level CMakeLists.txt writes into the
 # build tree; it fixes the prefix, the locale (code page 936) and the display.
