@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build googletest clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 wine64-tools
-  xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
+  xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-wine locales
   python3 python3-pil
   clang lld llvm libclang-rt-14-dev
 )

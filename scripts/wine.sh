@@ -15,7 +15,10 @@ with_display() {
 # Windows not managed by a window manager: with none on Xvfb, Wine would wait 2 s for one
 # on every hidden or destroyed window. Wine then draws captions and frames itself.
 unmanaged='"Managed"="N"'
-if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg"; then
+# Wine draws those captions' buttons with the Marlett font, which it does not find by itself.
+marlett=/usr/share/wine/fonts/marlett.ttf
+prefix_marlett=$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf
+if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg" || [ ! -f "$prefix_marlett" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     # Tests may start in parallel: only one of them creates the prefix.
     (
@@ -26,6 +29,9 @@ if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg"; then
         if ! grep -qs "$unmanaged" "$WINEPREFIX/user.reg"; then
             with_display sh -c 'wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f \
                                 >/dev/null 2>&1; wineserver -w'
+        fi
+        if [ -f "$marlett" ] && [ ! -f "$prefix_marlett" ]; then
+            cp "$marlett" "$prefix_marlett"
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
