@@ -41,6 +41,31 @@ TEST(RunTool, PutsEachOutputLineIntoTheLog) {
     }
 }
 
+using ReadFileFunction = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+ReadFileFunction g_realReadFile = nullptr;
+
+// Every other read succeeds with no byte, as a read of a pipe does on Windows when the tool
+// wrote zero bytes (Wine drops such writes, so the fake tool alone cannot show it).
+BOOL WINAPI ReadFileWithEmptyReads(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
+                                   LPOVERLAPPED overlapped) {
+    static bool emptyNext = false;
+    emptyNext = !emptyNext;
+    if (emptyNext) {
+        *read = 0;
+        return TRUE;
+    }
+    return g_realReadFile(file, buffer, size, read, overlapped);
+}
+
+TEST(RunTool, AReadThatDeliversNoByteAddsNothing) {
+    ImportHook hook("kernel32.dll", "ReadFile", reinterpret_cast<void*>(ReadFileWithEmptyReads));
+    ASSERT_NE(hook.slot, nullptr);
+    g_realReadFile = reinterpret_cast<ReadFileFunction>(hook.original);
+    TestDialog dialog;
+    EXPECT_EQ(RunTool(dialog.handle, FakeCommand("crlf")), 0);
+    EXPECT_EQ(LogText(dialog.handle), AppendedLines({"first\r", "second\r"}));
+}
+
 TEST(RunTool, WaitsForAGrandchildThatHoldsThePipe) {
     TestDialog dialog;
     EXPECT_EQ(RunTool(dialog.handle, FakeCommand("grandchild")), 0);
