@@ -227,8 +227,10 @@ TEST_F(BadInput, GoodImageReplacesAnExistingTargetWhole) {
     std::string out, err;
     EXPECT_EQ(RunImpdef({dll_, "-c", "-o", def_}, &out, &err), 0) << err;
     EXPECT_EQ(err, "");
-    EXPECT_EQ(out, dll_ + ": 6 exports (1 data, 1 ordinal only left out, 1 forwarded) -> " + def_ +
-                       "\n");
+    EXPECT_EQ(out, dll_ +
+                       ": 6 exports (1 data, 1 ordinal only left out, 1 forwarded, 0 stdcall named "
+                       "in comments, 0 unknown) -> " +
+                       def_ + "\n");
     EXPECT_EQ(ReadText(def_).find("xx"), std::string::npos);
     EXPECT_EQ(ReadText(def_).rfind("; bad.dll: exports listed by qen_impdef", 0), 0u);
     EXPECT_EQ(FileCount(dir_), 2u);

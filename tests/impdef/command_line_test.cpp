@@ -10,6 +10,7 @@ struct LineCase {
     const char* dll;
     const char* def;
     bool namesOnly;
+    bool asExported;
 };
 
 TEST(CommandLine, AcceptsTheFormsTheDialogSends) {
@@ -18,16 +19,25 @@ TEST(CommandLine, AcceptsTheFormsTheDialogSends) {
          CommandAction::Convert,
          "C:\\x\\foo.dll",
          "C:\\x\\foo.def",
+         false,
          false},
         {{"C:\\x\\foo.dll", "-c", "-o", "C:\\x\\foo.def"},
          CommandAction::Convert,
          "C:\\x\\foo.dll",
          "C:\\x\\foo.def",
+         true,
+         false},
+        {{"a.dll", "-n", "-c", "-o", "a.def"},
+         CommandAction::Convert,
+         "a.dll",
+         "a.def",
+         true,
          true},
-        {{"-o", "b.def", "a b.dll"}, CommandAction::Convert, "a b.dll", "b.def", false},
-        {{"-h"}, CommandAction::Help, "", "", false},
-        {{"a.dll", "--help"}, CommandAction::Help, "", "", false},
-        {{"--version"}, CommandAction::Version, "", "", false},
+        {{"a.dll", "-o", "a.def", "-n"}, CommandAction::Convert, "a.dll", "a.def", false, true},
+        {{"-o", "b.def", "a b.dll"}, CommandAction::Convert, "a b.dll", "b.def", false, false},
+        {{"-h"}, CommandAction::Help, "", "", false, false},
+        {{"a.dll", "--help"}, CommandAction::Help, "", "", false, false},
+        {{"--version"}, CommandAction::Version, "", "", false, false},
     };
     for (const LineCase& c : cases) {
         const CommandOptions options = ParseCommandLine(c.args);
@@ -36,6 +46,7 @@ TEST(CommandLine, AcceptsTheFormsTheDialogSends) {
             EXPECT_EQ(options.dllPath, c.dll);
             EXPECT_EQ(options.defPath, c.def);
             EXPECT_EQ(options.namesOnly, c.namesOnly);
+            EXPECT_EQ(options.asExported, c.asExported);
         }
     }
 }

@@ -71,7 +71,8 @@ def def_pairs(path):
 def check(tool, winedump, dll, workdir):
     out = os.path.join(workdir, os.path.basename(os.path.dirname(dll)) + "-" +
                        os.path.basename(dll) + ".def")
-    run = subprocess.run([tool, dll, "-o", out], capture_output=True)
+    # -n: names as exported, to compare with the export table itself.
+    run = subprocess.run([tool, dll, "-n", "-o", out], capture_output=True)
     expected = winedump_pairs(winedump, dll)
     if run.returncode != 0:
         message = run.stderr.decode("latin-1").strip()

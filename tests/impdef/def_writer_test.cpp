@@ -47,14 +47,14 @@ ExportTable SampleTable() {
     ExportTable table;
     table.internalName = "SAMPLE.dll";
     table.entries = {
-        {1, true, "Alpha", false, false, ""},
-        {2, true, "Counter", true, false, ""},
-        {3, false, "", false, false, ""},
-        {4, true, "Ordinal3", false, false, ""},
-        {5, true, "Beta", false, true, "OTHER.Gamma"},
-        {6, true, "EXPORTS", false, false, ""},
-        {7, true, "bad\"name", false, false, ""},
-        {8, false, "", true, false, ""},
+        {1, true, "Alpha", false, false, "", 0},
+        {2, true, "Counter", true, false, "", 0},
+        {3, false, "", false, false, "", 0},
+        {4, true, "Ordinal3", false, false, "", 0},
+        {5, true, "Beta", false, true, "OTHER.Gamma", 0},
+        {6, true, "EXPORTS", false, false, "", 0},
+        {7, true, "bad\"name", false, false, "", 0},
+        {8, false, "", true, false, "", 0},
     };
     return table;
 }
@@ -72,7 +72,7 @@ TEST(DefWriter, WritesOrdinalsMadeUpNamesDataAndForwarders) {
         "    \"EXPORTS\" @6\r\n"
         "    Ordinal7 @7 NONAME ; its name cannot be written in a .def file\r\n"
         "    Ordinal8 @8 NONAME DATA\r\n";
-    EXPECT_EQ(WriteDef(SampleTable(), "sample.dll", false), expected);
+    EXPECT_EQ(WriteDef(SampleTable(), {}, "sample.dll", false), expected);
 }
 
 TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
@@ -88,21 +88,21 @@ TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
                                  "    \"EXPORTS\"\r\n"
                                  "    ; ordinal 7 has no name and is left out\r\n"
                                  "    ; ordinal 8 has no name and is left out\r\n";
-    EXPECT_EQ(WriteDef(SampleTable(), "my lib.dll", true), expected);
+    EXPECT_EQ(WriteDef(SampleTable(), {}, "my lib.dll", true), expected);
 }
 
 TEST(DefWriter, CommentsCannotBreakTheirLine) {
     ExportTable table;
     table.internalName = "evil\r\nEXPORTS\r\n";
-    table.entries = {{1, true, "F", false, true, "X.\nY"}};
-    const std::string text = WriteDef(table, "a.dll", false);
+    table.entries = {{1, true, "F", false, true, "X.\nY", 0}};
+    const std::string text = WriteDef(table, {}, "a.dll", false);
     EXPECT_NE(text.find("; the export directory names the DLL evil??EXPORTS??\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("    F @1 ; forwarded to X.?Y\r\n"), std::string::npos);
 }
 
 TEST(DefWriter, CountsEachKindOfEntry) {
-    const DefCounts counts = CountExports(SampleTable());
+    const DefCounts counts = CountExports(SampleTable(), {});
     EXPECT_EQ(counts.exports, 8u);
     EXPECT_EQ(counts.data, 2u);
     EXPECT_EQ(counts.ordinalOnly, 3u);

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ParsePeImage(file, &image, &error) || !ReadExportTable(file, image, &table, &error)) {
         return 0;
     }
-    WriteDef(table, "fuzz.dll", false);
-    WriteDef(table, "fuzz.dll", true);
+    WriteDef(table, {}, "fuzz.dll", false);
+    WriteDef(table, {}, "fuzz.dll", true);
     CountExports(table);
     return 0;
 }

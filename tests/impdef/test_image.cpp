@@ -105,6 +105,14 @@ std::vector<unsigned char> BuildTestImage(const TestImagePlan& plan, TestImageLa
     std::vector<unsigned char> bytes(kExportOffset, 0);
     const uint32_t exportSize = PutExportSection(&bytes, plan, layout);
     bytes.resize(kExportOffset + AlignUp(exportSize), 0);
+    for (size_t i = 0; i < plan.slots.size(); ++i) {
+        const auto given = plan.code.find(i);
+        const std::vector<unsigned char> code =
+            given != plan.code.end() ? given->second : std::vector<unsigned char>{0xC3};
+        if (plan.slots[i].kind == SlotKind::Code && 0x10 * i + code.size() <= 0x200) {
+            std::copy(code.begin(), code.end(), bytes.begin() + kTextOffset + 0x10 * i);
+        }
+    }
 
     // DOS header
     bytes[0] = 'M';

@@ -3,6 +3,7 @@
 // each structure lies so that tests can damage it.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct TestImagePlan {
     uint32_t ordinalBase = 1;
     std::string internalName = "test.dll";
     std::vector<TestSlot> slots;
+    // Code of slot i (up to 16 bytes); a code slot not given here holds a plain ret.
+    std::map<size_t, std::vector<unsigned char>> code;
 };
 
 // File offsets of the structures in a built image.

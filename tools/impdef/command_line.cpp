@@ -5,14 +5,14 @@
 namespace {
 
 CommandOptions UsageError(const std::string& error) {
-    CommandOptions options{CommandAction::UsageError, "", "", false, error};
+    CommandOptions options{CommandAction::UsageError, "", "", false, false, error};
     return options;
 }
 
 } // namespace
 
 CommandOptions ParseCommandLine(const std::vector<std::string>& args) {
-    CommandOptions options{CommandAction::Convert, "", "", false, ""};
+    CommandOptions options{CommandAction::Convert, "", "", false, false, ""};
     bool haveOutput = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -26,6 +26,8 @@ CommandOptions ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (arg == "-c") {
             options.namesOnly = true;
+        } else if (arg == "-n") {
+            options.asExported = true;
         } else if (arg == "-o") {
             if (i + 1 == args.size()) {
                 return UsageError("-o needs the path of the .def file");
@@ -54,11 +56,15 @@ CommandOptions ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
     return std::string("usage: ") + kToolName +
-           " DLL [-c] -o DEF\n"
+           " DLL [-c] [-n] -o DEF\n"
            "Writes the export table of DLL as a module-definition file DEF.\n"
-           "  -o DEF     the .def file to write (replaced only when complete)\n"
+           "  -o DEF     the .def file to write (replaced only when complete; a changed\n"
+           "             one is kept as DEF.bak)\n"
            "  -c         names only: no ordinals, and exports without a name left out\n"
+           "  -n         names exactly as exported, without stdcall decorations\n"
            "  -h, --help     show this text\n"
            "  --version      show the version\n"
-           "Names are written as exported; add @N decorations by hand where needed.\n";
+           "For a 32-bit DLL, an undecorated export whose code returns with ret N is stdcall:\n"
+           "it is written _name@N @ordinal (with -c a comment gives _name@N). Check the\n"
+           "lines marked unknown.\n";
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The definition tool's command line: qen_impdef DLL [-c] -o DEF, -h/--help, --version.
+// The definition tool's command line: qen_impdef DLL [-c] [-n] -o DEF, -h/--help, --version.
 
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@ struct CommandOptions {
     std::string dllPath;
     std::string defPath;
     bool namesOnly;    // -c: names without ordinals
+    bool asExported;   // -n: no stdcall decorations from the code, no comments on them
     std::string error; // what is wrong, for UsageError
 };
 

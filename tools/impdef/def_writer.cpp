@@ -1,5 +1,6 @@
 #include "def_writer.h"
 
+#include "name_decoration.h"
 #include "tool_version.h"
 
 #include <algorithm>
@@ -24,6 +25,12 @@ constexpr const char* kKeywords[] = {
 bool IsKeyword(const std::string& word) {
     return std::any_of(std::begin(kKeywords), std::end(kKeywords),
                        [&](const char* keyword) { return word == keyword; });
+}
+
+const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};
+
+const CallFinding& CallOf(const std::vector<CallFinding>& calls, size_t entry) {
+    return entry < calls.size() ? calls[entry] : kNotExamined;
 }
 
 bool IsControl(unsigned char c) {
@@ -77,17 +84,38 @@ std::string Header(const ExportTable& table, const std::string& dllFileName) {
     return text;
 }
 
-// EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; forwarded to target]
-std::string EntryLine(const ExportEntry& entry, const std::set<std::string>& realNames,
-                      bool namesOnly) {
+// The comment on an examined export: what its code showed.
+std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool decorated) {
+    if (call.kind == CallKind::Stdcall) {
+        const std::string bytes = std::to_string(call.argumentBytes);
+        return decorated ? "stdcall, " + bytes + " bytes of arguments (found in its code)"
+                         : "stdcall: a Visual C++ caller needs " +
+                               StdcallName(entry.name, call.argumentBytes) + " (found in its code)";
+    }
+    if (call.kind == CallKind::Unknown) {
+        return "calling convention unknown: " + call.reason + "; check this line";
+    }
+    return "";
+}
+
+// EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; comment]...
+std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
+                      const std::set<std::string>& realNames, bool namesOnly) {
     const bool writable = entry.named && CanWriteName(entry.name);
-    if (namesOnly && !writable) {
+    if (!writable && (namesOnly || entry.ordinal == 0)) {
         return std::string(kIndent) + "; ordinal " + std::to_string(entry.ordinal) +
                " has no name and is left out" + kEol;
     }
+    // A .def ordinal starts at 1: an export with ordinal 0 can only be imported by name.
+    const bool byOrdinal = !namesOnly && entry.ordinal != 0;
+    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall;
     std::string line = kIndent;
-    line += writable ? DefToken(entry.name) : MadeUpName(entry.ordinal, realNames);
-    if (!namesOnly) {
+    if (!writable) {
+        line += MadeUpName(entry.ordinal, realNames);
+    } else {
+        line += DefToken(decorate ? StdcallName(entry.name, call.argumentBytes) : entry.name);
+    }
+    if (byOrdinal) {
         line += " @" + std::to_string(entry.ordinal);
         if (!writable) {
             line += " NONAME";
@@ -96,11 +124,21 @@ std::string EntryLine(const ExportEntry& entry, const std::set<std::string>& rea
     if (entry.data) {
         line += " DATA";
     }
+    std::vector<std::string> comments;
     if (entry.forwarded) {
-        line += " ; forwarded to " + CommentText(entry.forwarder);
+        comments.push_back("forwarded to " + entry.forwarder);
     }
     if (entry.named && !writable) {
-        line += " ; its name cannot be written in a .def file";
+        comments.push_back("its name cannot be written in a .def file");
+    }
+    if (!namesOnly && entry.ordinal == 0) {
+        comments.push_back("ordinal 0 cannot be written in a .def file: imported by name");
+    }
+    comments.push_back(CallComment(entry, call, decorate));
+    for (const std::string& comment : comments) {
+        if (!comment.empty()) {
+            line += " ; " + CommentText(comment);
+        }
     }
     return line + kEol;
 }
@@ -119,21 +157,25 @@ bool CanWriteName(const std::string& name) {
                         [](char c) { return IsControl(static_cast<unsigned char>(c)); });
 }
 
-std::string WriteDef(const ExportTable& table, const std::string& dllFileName, bool namesOnly) {
+std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
+                     const std::string& dllFileName, bool namesOnly) {
     const std::set<std::string> realNames = WritableNames(table);
     std::string text = Header(table, dllFileName);
-    for (const ExportEntry& entry : table.entries) {
-        text += EntryLine(entry, realNames, namesOnly);
+    for (size_t i = 0; i < table.entries.size(); ++i) {
+        text += EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly);
     }
     return text;
 }
 
-DefCounts CountExports(const ExportTable& table) {
-    DefCounts counts{table.entries.size(), 0, 0, 0};
-    for (const ExportEntry& entry : table.entries) {
+DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls) {
+    DefCounts counts{table.entries.size(), 0, 0, 0, 0, 0};
+    for (size_t i = 0; i < table.entries.size(); ++i) {
+        const ExportEntry& entry = table.entries[i];
         counts.data += entry.data ? 1 : 0;
         counts.ordinalOnly += entry.named && CanWriteName(entry.name) ? 0 : 1;
         counts.forwarded += entry.forwarded ? 1 : 0;
+        counts.stdcall += CallOf(calls, i).kind == CallKind::Stdcall ? 1 : 0;
+        counts.unknown += CallOf(calls, i).kind == CallKind::Unknown ? 1 : 0;
     }
     return counts;
 }

@@ -2,22 +2,29 @@
 // Writes an export table as a module-definition (.def) file that Microsoft's LIB, LLVM's
 // tools and GNU dlltool all read. Lines end with CR LF, as Windows editors expect.
 
+#include "call_analysis.h"
 #include "export_table.h"
 
 #include <string>
+#include <vector>
 
 struct DefCounts {
     size_t exports;     // entries of the table, each alias counted
     size_t data;        // entries marked DATA
     size_t ordinalOnly; // entries without a name that can be written
     size_t forwarded;
+    size_t stdcall; // found to be stdcall in their code
+    size_t unknown; // examined, calling convention unknown
 };
 
-// The .def text for a DLL whose file name (no folder) is dllFileName. namesOnly leaves out
-// the ordinals and every entry that has no name.
-std::string WriteDef(const ExportTable& table, const std::string& dllFileName, bool namesOnly);
+// The .def text for a DLL whose file name (no folder) is dllFileName. calls is empty or holds
+// one finding per entry: a stdcall export imported by ordinal is written _name@N, which gives
+// the symbol a Visual C++ caller links against; otherwise a comment gives that name. namesOnly
+// leaves out the ordinals and every entry that has no name.
+std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
+                     const std::string& dllFileName, bool namesOnly);
 
-DefCounts CountExports(const ExportTable& table);
+DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls);
 
 // The name as a .def token: quoted when it is a keyword of the format or holds characters that
 // end a token. Keywords are case-sensitive.

@@ -109,6 +109,7 @@ bool DescribeSlot(ByteView file, const PeImage& image, const ExportDirectory& di
         return false;
     }
     entry->ordinal = static_cast<uint32_t>(ordinal);
+    entry->address = address;
     entry->forwarded = IsForwarder(image, address);
     entry->data = !entry->forwarded && IsData(image, address);
     if (entry->forwarded) {

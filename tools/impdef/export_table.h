@@ -15,6 +15,7 @@ struct ExportEntry {
     bool data;        // the address lies in a section that is not executable
     bool forwarded;
     std::string forwarder; // "DLL.Function" or "DLL.#12" when forwarded
+    uint32_t address;      // the RVA the export directory gives
 };
 
 struct ExportTable {

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "def_writer.h"
+#include "export_calls.h"
 #include "export_table.h"
 #include "file_io.h"
 #include "file_platform.h"
@@ -14,12 +15,21 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool is64) {
+constexpr uint16_t kMachineI386 = 0x14C;
+
+std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool examined,
+                        bool is64) {
     std::string line = options.dllPath + ": " + std::to_string(counts.exports) + " exports (" +
                        std::to_string(counts.data) + " data, " +
                        std::to_string(counts.ordinalOnly) + " ordinal only" +
                        (options.namesOnly && counts.ordinalOnly != 0 ? " left out" : "") + ", " +
-                       std::to_string(counts.forwarded) + " forwarded) -> " + options.defPath;
+                       std::to_string(counts.forwarded) + " forwarded";
+    if (examined) {
+        line += ", " + std::to_string(counts.stdcall) +
+                (options.namesOnly ? " stdcall named in comments, " : " stdcall decorated, ") +
+                std::to_string(counts.unknown) + " unknown";
+    }
+    line += ") -> " + options.defPath;
     if (is64) {
         line += "; warning: this is a 64-bit DLL, which an x86 import library cannot load";
     }
@@ -40,13 +50,18 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         *err += options.dllPath + ": " + error + "\n";
         return kExitFailed;
     }
+    const bool examine = !options.asExported && image.machine == kMachineI386;
+    std::vector<CallFinding> calls;
+    if (examine) {
+        calls = FindExportCalls(table, FileCodeImage(view, image, table));
+    }
     const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
-    const std::string text = WriteDef(table, fileName, options.namesOnly);
+    const std::string text = WriteDef(table, calls, fileName, options.namesOnly);
     if (!WriteFileAtomically(options.defPath, text, &error)) {
         *err += options.defPath + ": " + error + "\n";
         return kExitFailed;
     }
-    *out += SummaryLine(options, CountExports(table), image.is64);
+    *out += SummaryLine(options, CountExports(table, calls), examine, image.is64);
     return kExitOk;
 }
 

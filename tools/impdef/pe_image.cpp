@@ -89,11 +89,16 @@ bool ReadOptionalHeader(ByteView file, uint64_t start, uint16_t size, PeImage* i
     image->is64 = magic == kPe32PlusMagic;
     const OptionalLayout layout = image->is64 ? OptionalLayout{108, 112} : OptionalLayout{92, 96};
     uint32_t directoryCount = 0;
-    if (!ReadU32(optional, start + 60, &image->sizeOfHeaders) ||
+    uint32_t base = 0;
+    uint32_t baseHigh = 0;
+    if (!ReadU32(optional, start + (image->is64 ? 24 : 28), &base) ||
+        (image->is64 && !ReadU32(optional, start + 28, &baseHigh)) ||
+        !ReadU32(optional, start + 60, &image->sizeOfHeaders) ||
         !ReadU32(optional, start + layout.directoryCountField, &directoryCount)) {
         *error = Truncated("optional header");
         return false;
     }
+    image->imageBase = (static_cast<uint64_t>(baseHigh) << 32) | base;
     image->exportRva = 0;
     image->exportSize = 0;
     if (directoryCount == 0) {

@@ -20,6 +20,7 @@ struct PeImage {
     bool is64; // PE32+
     uint16_t machine;
     uint32_t sizeOfHeaders;
+    uint64_t imageBase;
     uint32_t exportRva; // 0 when the image has no export directory
     uint32_t exportSize;
     std::vector<PeSection> sections;

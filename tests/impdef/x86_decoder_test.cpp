@@ -1,0 +1,120 @@
+#include "x86_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct DecodeCase {
+    std::vector<unsigned char> bytes;
+    size_t length; // 0: not an instruction
+    InsnFlow flow;
+    int32_t displacement; // or popBytes, the table or pointer address, the compared immediate
+};
+
+constexpr InsnFlow N = InsnFlow::Next;
+
+// Lengths as llvm-mc disassembles the same bytes for i386.
+const DecodeCase kCases[] = {
+    {{0x55}, 1, N, 0},                                       // push ebp
+    {{0x8B, 0xFF}, 2, N, 0},                                 // mov edi, edi
+    {{0x83, 0xEC, 0x10}, 3, N, 0},                           // sub esp, 16
+    {{0x81, 0xEC, 0, 1, 0, 0}, 6, N, 0},                     // sub esp, 256
+    {{0x66, 0x81, 0xEC, 0, 1}, 5, N, 0},                     // sub sp, 256
+    {{0x8B, 0x44, 0x24, 0x04}, 4, N, 0},                     // mov eax, [esp+4]
+    {{0x8B, 0x84, 0x24, 0, 1, 0, 0}, 7, N, 0},               // mov eax, [esp+256]
+    {{0x8B, 0x04, 0x85, 0, 0x10, 0, 0x10}, 7, N, 0},         // mov eax, [eax*4+disp32]
+    {{0x8B, 0x05, 0, 0x10, 0, 0x10}, 6, N, 0},               // mov eax, [disp32]
+    {{0x67, 0x8B, 0x46, 0x02}, 4, N, 0},                     // 16-bit addressing
+    {{0xA1, 0, 0, 0, 0x10}, 5, N, 0},                        // mov eax, [moffs32]
+    {{0x67, 0xA1, 0, 0x10}, 4, N, 0},                        // mov eax, [moffs16]
+    {{0xC7, 0x45, 0xFC, 1, 0, 0, 0}, 7, N, 0},               // mov dword [ebp-4], 1
+    {{0x66, 0xC7, 0x45, 0xFC, 1, 0}, 6, N, 0},               // mov word [ebp-4], 1
+    {{0xF7, 0xC1, 1, 0, 0, 0}, 6, N, 0},                     // test ecx, 1
+    {{0xF7, 0xD8}, 2, N, 0},                                 // neg eax
+    {{0xF6, 0x45, 0x08, 0x01}, 4, N, 0},                     // test byte [ebp+8], 1
+    {{0x0F, 0xB6, 0xC0}, 3, N, 0},                           // movzx eax, al
+    {{0x66, 0x0F, 0x1F, 0x84, 0, 0, 0, 0, 0}, 9, N, 0},      // nop word [eax+eax]
+    {{0x0F, 0xBA, 0xE0, 0x03}, 4, N, 0},                     // bt eax, 3
+    {{0x66, 0x0F, 0x38, 0x00, 0xC1}, 5, N, 0},               // pshufb xmm0, xmm1
+    {{0x66, 0x0F, 0x3A, 0x0F, 0xC1, 0x08}, 6, N, 0},         // palignr xmm0, xmm1, 8
+    {{0xC5, 0xF9, 0x6F, 0xC1}, 4, N, 0},                     // vmovdqa xmm0, xmm1
+    {{0xC4, 0xE3, 0x79, 0x0F, 0xC1, 0x08}, 6, N, 0},         // vpalignr
+    {{0xC5, 0xF8, 0x77}, 3, N, 0},                           // vzeroupper
+    {{0xC5, 0x06}, 2, N, 0},                                 // lds eax, [esi]
+    {{0x62, 0xF1, 0x7C, 0x48, 0x10, 0xC1}, 6, N, 0},         // vmovups zmm0, zmm1
+    {{0xDD, 0x44, 0x24, 0x04}, 4, N, 0},                     // fld qword [esp+4]
+    {{0xC8, 0x10, 0, 0}, 4, N, 0},                           // enter 16, 0
+    {{0x6B, 0xC0, 0x0C}, 3, N, 0},                           // imul eax, eax, 12
+    {{0xCD, 0x2E}, 2, N, 0},                                 // int 2Eh
+    {{0xFF, 0x15, 0, 0x20, 0, 0x10}, 6, N, 0},               // call [disp32]
+    {{0xFF, 0xD0}, 2, N, 0},                                 // call eax
+    {{0xC3}, 1, InsnFlow::Return, 0},                        // ret
+    {{0xF3, 0xC3}, 2, InsnFlow::Return, 0},                  // rep ret
+    {{0xC2, 0x08, 0x00}, 3, InsnFlow::ReturnPop, 8},         // ret 8
+    {{0xEB, 0xFE}, 2, InsnFlow::Jump, -2},                   // jmp $
+    {{0xE9, 0, 1, 0, 0}, 5, InsnFlow::Jump, 256},            // jmp rel32
+    {{0x74, 0x05}, 2, InsnFlow::Branch, 5},                  // je
+    {{0x3E, 0x74, 0x05}, 3, InsnFlow::Branch, 5},            // je, hinted
+    {{0x0F, 0x84, 0x10, 0, 0, 0}, 6, InsnFlow::Branch, 16},  // je rel32
+    {{0xE3, 0xFC}, 2, InsnFlow::Branch, -4},                 // jecxz
+    {{0xE8, 0xFB, 0xFF, 0xFF, 0xFF}, 5, InsnFlow::Call, -5}, // call rel32
+    {{0xFF, 0x25, 0, 0x20, 0, 0x10}, 6, InsnFlow::JumpPointer, 0x10002000}, // jmp [import]
+    {{0xFF, 0x24, 0x85, 0, 0x30, 0, 0x10}, 7, InsnFlow::JumpTable, 0x10003000},
+    {{0xFF, 0xE0}, 2, InsnFlow::JumpRegister, 0},             // jmp eax
+    {{0xFF, 0x64, 0x24, 0x04}, 4, InsnFlow::JumpRegister, 0}, // jmp [esp+4]
+    {{0xFF, 0x2D, 0, 0, 0, 0}, 6, InsnFlow::FarFlow, 0},      // jmp far [disp32]
+    {{0x9A, 0, 0, 0, 0, 0x08, 0}, 7, InsnFlow::FarFlow, 0},   // call far
+    {{0xCB}, 1, InsnFlow::FarFlow, 0},                        // retf
+    {{0xCC}, 1, InsnFlow::Stop, 0},                           // int3
+    {{0x0F, 0x0B}, 2, InsnFlow::Stop, 0},                     // ud2
+    {{0xCD, 0x29}, 2, InsnFlow::Stop, 0},                     // int 29h
+    {{0x83, 0xF8, 0x05}, 3, N, 5},                            // cmp eax, 5
+    {{0x3D, 0, 1, 0, 0}, 5, N, 256},                          // cmp eax, 256
+    {{0x83, 0xF9, 0xFF}, 3, N, -1},                           // cmp ecx, -1
+    {{0x0F, 0x04}, 0, N, 0},                                  // invalid
+    {{0x8B}, 0, N, 0},                                        // ModRM missing
+    {{0x8B, 0x84, 0x24, 0, 1}, 0, N, 0},                      // displacement cut short
+    {{0xE8, 0, 0}, 0, N, 0},                                  // rel32 cut short
+    {std::vector<unsigned char>(15, 0x66), 0, N, 0},          // prefixes only
+    {{0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x66, 0x81, 0xC0, 1,
+      0},
+     0,
+     N,
+     0}, // longer than 15 bytes
+};
+
+TEST(X86Decoder, GivesLengthAndFlowOfEachInstruction) {
+    for (const DecodeCase& c : kCases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        X86Insn insn{};
+        const bool decoded = DecodeX86(c.bytes.data(), c.bytes.size(), &insn);
+        ASSERT_EQ(decoded, c.length != 0);
+        if (!decoded) {
+            continue;
+        }
+        EXPECT_EQ(insn.length, c.length);
+        EXPECT_EQ(insn.flow, c.flow);
+        const uint32_t expected = static_cast<uint32_t>(c.displacement);
+        switch (c.flow) {
+        case InsnFlow::Jump:
+        case InsnFlow::Branch:
+        case InsnFlow::Call:
+            EXPECT_EQ(insn.displacement, c.displacement);
+            break;
+        case InsnFlow::ReturnPop:
+            EXPECT_EQ(insn.popBytes, expected);
+            break;
+        case InsnFlow::JumpTable:
+        case InsnFlow::JumpPointer:
+            EXPECT_EQ(insn.address, expected);
+            break;
+        default:
+            EXPECT_EQ(insn.comparesToImmediate, c.displacement != 0);
+            EXPECT_EQ(insn.immediate, expected);
+        }
+    }
+}
+
+} // namespace

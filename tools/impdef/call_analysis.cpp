@@ -1,0 +1,163 @@
+#include "call_analysis.h"
+
+#include "x86_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <unordered_set>
+#include <utility>
+
+namespace {
+
+constexpr size_t kMaxInsns = 20000;
+constexpr uint32_t kMaxTableEntries = 1024;
+constexpr uint32_t kNoBound = ~0u;
+
+struct PathStart {
+    uint32_t rva;
+    uint32_t tableBound; // entries of a jump table, from the last cmp reg, imm; or kNoBound
+};
+
+struct Walk {
+    const CodeImage& image;
+    std::vector<PathStart> pending;
+    std::unordered_set<uint32_t> seen;
+    std::set<uint32_t> pops; // N of every ret N
+    bool plainReturn = false;
+    std::string unknown; // set on the first reason to give up
+};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+bool IsEntry(const CodeImage& image, uint32_t rva) {
+    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
+}
+
+void FollowTable(Walk* walk, uint32_t tableAddress, uint32_t bound) {
+    if (bound == kNoBound || bound >= kMaxTableEntries) {
+        walk->unknown = "it jumps through a table whose size it does not show";
+        return;
+    }
+    const uint32_t table = tableAddress - walk->image.imageBase;
+    for (uint32_t i = 0; i <= bound; ++i) {
+        uint32_t target = 0;
+        if (!walk->image.readU32(table + 4 * i, &target)) {
+            walk->unknown = "its jump table at RVA " + Hex(table) + " cannot be read";
+            return;
+        }
+        walk->pending.push_back({target - walk->image.imageBase, kNoBound});
+    }
+}
+
+// What an instruction does to the walk; returns false when its path ends.
+bool Step(Walk* walk, const X86Insn& insn, uint32_t* rva, uint32_t* bound) {
+    const uint32_t next = *rva + insn.length;
+    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
+    *rva = next;
+    switch (insn.flow) {
+    case InsnFlow::Next:
+    case InsnFlow::Call:
+        if (insn.comparesToImmediate) {
+            *bound = insn.immediate;
+        }
+        // Falling onto another export's entry means the call before did not return.
+        return !IsEntry(walk->image, next);
+    case InsnFlow::Return:
+        walk->plainReturn = true;
+        return false;
+    case InsnFlow::ReturnPop:
+        if (insn.popBytes == 0) {
+            walk->plainReturn = true; // ret 0
+        } else {
+            walk->pops.insert(insn.popBytes);
+        }
+        return false;
+    case InsnFlow::Jump:
+        *rva = target;
+        return true;
+    case InsnFlow::Branch:
+        walk->pending.push_back({target, *bound});
+        return !IsEntry(walk->image, next);
+    case InsnFlow::JumpTable:
+        FollowTable(walk, insn.address, *bound);
+        return false;
+    case InsnFlow::JumpPointer:
+        walk->unknown = "it leaves through an import or a function pointer";
+        return false;
+    case InsnFlow::JumpRegister:
+        walk->unknown = "it jumps to a computed address";
+        return false;
+    case InsnFlow::FarFlow:
+        walk->unknown = "it uses a far jump, call or return";
+        return false;
+    case InsnFlow::Stop:
+        return false;
+    }
+    return false;
+}
+
+void FollowPath(Walk* walk, PathStart start) {
+    uint32_t rva = start.rva;
+    uint32_t bound = start.tableBound;
+    while (walk->unknown.empty() && walk->seen.insert(rva).second) {
+        if (walk->seen.size() > kMaxInsns) {
+            walk->unknown =
+                "it has more code than the " + std::to_string(kMaxInsns) + " instructions followed";
+            return;
+        }
+        unsigned char bytes[kMaxInsnLength];
+        const size_t got = walk->image.code(rva, bytes, sizeof bytes);
+        if (got == 0) {
+            walk->unknown = "its code leaves the executable sections at RVA " + Hex(rva);
+            return;
+        }
+        X86Insn insn{};
+        if (!DecodeX86(bytes, got, &insn)) {
+            walk->unknown = "the instruction at RVA " + Hex(rva) + " cannot be decoded";
+            return;
+        }
+        if (!Step(walk, insn, &rva, &bound)) {
+            return;
+        }
+    }
+}
+
+CallFinding Verdict(const Walk& walk) {
+    if (!walk.unknown.empty()) {
+        return {CallKind::Unknown, 0, walk.unknown};
+    }
+    if (walk.pops.empty()) {
+        return walk.plainReturn
+                   ? CallFinding{CallKind::PlainReturn, 0, ""}
+                   : CallFinding{CallKind::Unknown, 0, "no return found (it never returns)"};
+    }
+    std::string rets;
+    for (uint32_t n : walk.pops) {
+        rets += (rets.empty() ? "ret " : " and ret ") + std::to_string(n);
+    }
+    if (walk.plainReturn) {
+        return {CallKind::Unknown, 0, "it returns both with ret and " + rets};
+    }
+    const uint32_t bytes = *walk.pops.begin();
+    if (walk.pops.size() > 1 || bytes % 4 != 0) {
+        return {CallKind::Unknown, 0, "it returns with " + rets};
+    }
+    return {CallKind::Stdcall, bytes, ""};
+}
+
+} // namespace
+
+CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
+    Walk walk{image, {{entry, kNoBound}}, {}, {}, false, {}};
+    while (!walk.pending.empty() && walk.unknown.empty()) {
+        const PathStart start = walk.pending.back();
+        walk.pending.pop_back();
+        FollowPath(&walk, start);
+    }
+    return Verdict(walk);
+}

@@ -1,0 +1,69 @@
+#include "export_calls.h"
+
+#include "name_decoration.h"
+
+#include <algorithm>
+
+namespace {
+
+// The file bytes backing rva inside a section that passes the filter, as offset and count.
+bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool executableOnly,
+                  uint64_t* offset, uint64_t* count) {
+    const PeSection* section = FindSection(image, rva);
+    if (section == nullptr || (executableOnly && !IsExecutable(*section))) {
+        return false;
+    }
+    const uint64_t into = rva - static_cast<uint64_t>(section->virtualAddress);
+    if (into >= section->rawSize) {
+        return false;
+    }
+    *offset = section->rawOffset + into;
+    const uint64_t rawEnd = static_cast<uint64_t>(section->rawOffset) + section->rawSize;
+    const uint64_t end = std::min(rawEnd, file.size);
+    *count = *offset < end ? end - *offset : 0;
+    return *count != 0;
+}
+
+} // namespace
+
+bool NeedsCallFinding(const ExportEntry& entry) {
+    return entry.named && !entry.data && !entry.forwarded && !IsDecorated(entry.name);
+}
+
+std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeImage& code) {
+    std::vector<CallFinding> findings(table.entries.size(), {CallKind::NotExamined, 0, ""});
+    for (size_t i = 0; i < table.entries.size(); ++i) {
+        if (NeedsCallFinding(table.entries[i])) {
+            findings[i] = FindCallKind(code, table.entries[i].address);
+        }
+    }
+    return findings;
+}
+
+CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& table) {
+    CodeImage code;
+    code.code = [file, &image](uint32_t rva, unsigned char* out, size_t want) -> size_t {
+        uint64_t offset = 0;
+        uint64_t count = 0;
+        if (!SectionBytes(file, image, rva, true, &offset, &count)) {
+            return 0;
+        }
+        const size_t got = static_cast<size_t>(std::min<uint64_t>(count, want));
+        std::copy(file.data + offset, file.data + offset + got, out);
+        return got;
+    };
+    code.readU32 = [file, &image](uint32_t rva, uint32_t* value) {
+        uint64_t offset = 0;
+        uint64_t count = 0;
+        return SectionBytes(file, image, rva, false, &offset, &count) && count >= 4 &&
+               ReadU32(file, offset, value);
+    };
+    code.imageBase = static_cast<uint32_t>(image.imageBase);
+    for (const ExportEntry& entry : table.entries) {
+        if (!entry.data && !entry.forwarded) {
+            code.entries.push_back(entry.address);
+        }
+    }
+    std::sort(code.entries.begin(), code.entries.end());
+    return code;
+}
