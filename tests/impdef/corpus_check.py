@@ -88,6 +88,11 @@ def check(tool, winedump, dll, workdir):
     return dll, data, None
 
 
+def find_dlls(folders):
+    """Every DLL directly in the given folders, sorted."""
+    return sorted(d for folder in folders for d in glob.glob(os.path.join(folder, "*.dll")))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tool")
@@ -95,7 +100,7 @@ def main():
     parser.add_argument("folders", nargs="+")
     parser.add_argument("-j", type=int, default=os.cpu_count() or 2)
     args = parser.parse_args()
-    dlls = sorted(d for folder in args.folders for d in glob.glob(os.path.join(folder, "*.dll")))
+    dlls = find_dlls(args.folders)
     if not dlls:
         print("no DLLs found in", " ".join(args.folders))
         return 1

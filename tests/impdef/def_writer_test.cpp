@@ -91,6 +91,78 @@ TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
     EXPECT_EQ(WriteDef(SampleTable(), {}, "my lib.dll", true), expected);
 }
 
+struct FindingCase {
+    ExportEntry entry;
+    CallFinding call;
+    const char* byOrdinal; // the EXPORTS line, without the CR LF
+    const char* namesOnly;
+};
+
+const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};
+const CallFinding kPlain{CallKind::PlainReturn, 0, ""};
+const CallFinding kUnknown{CallKind::Unknown, 0, "it never returns"};
+
+CallFinding Stdcall(uint32_t bytes) {
+    return {CallKind::Stdcall, bytes, ""};
+}
+
+const FindingCase kFindingCases[] = {
+    {{1, true, "Alpha", false, false, "", 0},
+     Stdcall(8),
+     "    _Alpha@8 @1 ; stdcall, 8 bytes of arguments (found in its code)",
+     "    Alpha ; stdcall: a Visual C++ caller needs _Alpha@8 (found in its code)"},
+    {{2, true, "Beta", false, false, "", 0}, kPlain, "    Beta @2", "    Beta"},
+    {{3, true, "Gamma", false, false, "", 0},
+     kUnknown,
+     "    Gamma @3 ; calling convention unknown: it never returns; check this line",
+     "    Gamma ; calling convention unknown: it never returns; check this line"},
+    {{4, true, "has space", false, false, "", 0},
+     Stdcall(4),
+     "    \"_has space@4\" @4 ; stdcall, 4 bytes of arguments (found in its code)",
+     "    \"has space\" ; stdcall: a Visual C++ caller needs _has space@4 (found in its code)"},
+    {{5, true, "DATA", false, false, "", 0},
+     Stdcall(4),
+     "    _DATA@4 @5 ; stdcall, 4 bytes of arguments (found in its code)",
+     "    \"DATA\" ; stdcall: a Visual C++ caller needs _DATA@4 (found in its code)"},
+    {{0, true, "Zero", false, false, "", 0},
+     Stdcall(12),
+     "    Zero ; ordinal 0 cannot be written in a .def file: imported by name ; stdcall: a Visual "
+     "C++ caller needs _Zero@12 (found in its code)",
+     "    Zero ; stdcall: a Visual C++ caller needs _Zero@12 (found in its code)"},
+    {{0, true, "Plain0", false, false, "", 0},
+     kNotExamined,
+     "    Plain0 ; ordinal 0 cannot be written in a .def file: imported by name",
+     "    Plain0"},
+    {{0, false, "", false, false, "", 0},
+     kNotExamined,
+     "    ; ordinal 0 has no name and is left out",
+     "    ; ordinal 0 has no name and is left out"},
+};
+
+TEST(DefWriter, WritesWhatTheCodeShowedOnEachLine) {
+    for (const FindingCase& c : kFindingCases) {
+        ExportTable table;
+        table.entries = {c.entry};
+        for (const bool namesOnly : {false, true}) {
+            const std::string text = WriteDef(table, {c.call}, "a.dll", namesOnly);
+            const std::string line = text.substr(text.find("EXPORTS\r\n") + 9);
+            EXPECT_EQ(line, std::string(namesOnly ? c.namesOnly : c.byOrdinal) + "\r\n");
+        }
+    }
+}
+
+TEST(DefWriter, CountsStdcallAndUnknownFindings) {
+    ExportTable table;
+    std::vector<CallFinding> calls;
+    for (const FindingCase& c : kFindingCases) {
+        table.entries.push_back(c.entry);
+        calls.push_back(c.call);
+    }
+    const DefCounts counts = CountExports(table, calls);
+    EXPECT_EQ(counts.stdcall, 4u);
+    EXPECT_EQ(counts.unknown, 1u);
+}
+
 TEST(DefWriter, CommentsCannotBreakTheirLine) {
     ExportTable table;
     table.internalName = "evil\r\nEXPORTS\r\n";

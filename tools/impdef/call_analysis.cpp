@@ -21,6 +21,7 @@ struct PathStart {
 
 struct Walk {
     const CodeImage& image;
+    bool callsReturn; // true inside a called function: its own calls are taken to return
     std::vector<PathStart> pending;
     std::unordered_set<uint32_t> seen;
     std::set<uint32_t> pops; // N of every ret N
@@ -37,6 +38,8 @@ std::string Hex(uint32_t value) {
 bool IsEntry(const CodeImage& image, uint32_t rva) {
     return std::binary_search(image.entries.begin(), image.entries.end(), rva);
 }
+
+bool CanReturn(const CodeImage& image, uint32_t function);
 
 void FollowTable(Walk* walk, uint32_t tableAddress, uint32_t bound) {
     if (bound == kNoBound || bound >= kMaxTableEntries) {
@@ -60,8 +63,14 @@ bool Step(Walk* walk, const X86Insn& insn, uint32_t* rva, uint32_t* bound) {
     const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
     *rva = next;
     switch (insn.flow) {
-    case InsnFlow::Next:
     case InsnFlow::Call:
+        // A call that never returns ends the path (a function that raises an error; the
+        // code after it belongs to something else).
+        if (!walk->callsReturn && !CanReturn(walk->image, target)) {
+            return false;
+        }
+        return !IsEntry(walk->image, next);
+    case InsnFlow::Next:
         if (insn.comparesToImmediate) {
             *bound = insn.immediate;
         }
@@ -150,14 +159,33 @@ CallFinding Verdict(const Walk& walk) {
     return {CallKind::Stdcall, bytes, ""};
 }
 
+void WalkFrom(Walk* walk, uint32_t entry) {
+    walk->pending.push_back({entry, kNoBound});
+    while (!walk->pending.empty() && walk->unknown.empty()) {
+        const PathStart start = walk->pending.back();
+        walk->pending.pop_back();
+        FollowPath(walk, start);
+    }
+}
+
+// False only for a function all of whose paths end without returning; anything the walk
+// cannot follow counts as returning.
+bool CanReturn(const CodeImage& image, uint32_t function) {
+    const auto known = image.callReturns->find(function);
+    if (known != image.callReturns->end()) {
+        return known->second;
+    }
+    Walk walk{image, true, {}, {}, {}, false, {}};
+    WalkFrom(&walk, function);
+    const bool returns = !walk.unknown.empty() || walk.plainReturn || !walk.pops.empty();
+    image.callReturns->emplace(function, returns);
+    return returns;
+}
+
 } // namespace
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
-    Walk walk{image, {{entry, kNoBound}}, {}, {}, false, {}};
-    while (!walk.pending.empty() && walk.unknown.empty()) {
-        const PathStart start = walk.pending.back();
-        walk.pending.pop_back();
-        FollowPath(&walk, start);
-    }
+    Walk walk{image, false, {}, {}, {}, false, {}};
+    WalkFrom(&walk, entry);
     return Verdict(walk);
 }

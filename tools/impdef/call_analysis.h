@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class CallKind { NotExamined, Stdcall, PlainReturn, Unknown };
@@ -28,6 +30,9 @@ struct CodeImage {
     // Sorted entries of the exported functions: code that falls through onto one of them
     // has left its function (after a call that does not return).
     std::vector<uint32_t> entries;
+    // Whether each called function examined so far can return, shared by all walks.
+    std::shared_ptr<std::unordered_map<uint32_t, bool>> callReturns =
+        std::make_shared<std::unordered_map<uint32_t, bool>>();
 };
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry);

@@ -1,0 +1,231 @@
+#!/usr/bin/env python3
+"""Measures the stdcall decorations qen_impdef finds in code against two oracles.
+
+qen_impdef runs on a copy of each 32-bit DLL stripped of its symbol table. Oracle (a) is the
+unstripped DLL's own symbols: the symbol at an export's address, _Name@N for stdcall, _Name for
+cdecl. Oracle (b) is mingw-w64's import library for the DLL: __imp__Name@N or __imp__Name.
+For each oracle it prints precision (decorations written that agree), recall (stdcall
+exports with N > 0 and code in the DLL that were decorated with the right N), the cdecl exports
+that were decorated, and what the misses are. Exits 1 below the goals.
+"""
+import argparse
+import collections
+import concurrent.futures
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+from corpus_check import def_token, find_dlls
+
+DECORATED = re.compile(r"^_(.+)@(\d+)$")
+ALREADY_DECORATED = re.compile(r"^[?@]|@\d+$")
+NM_LINE = re.compile(r"^([0-9a-fA-F]+) ([tT]) (\S+)$")
+IMP_SYMBOL = re.compile(r"^__imp__(.+?)(?:@(\d+))?$")
+PRECISION_GOAL, RECALL_GOAL = 0.999, 0.90
+NM = "llvm-nm"
+
+
+def pe_exports(path):
+    """(image base, {export name: RVA}) of a PE32 file; RVAs of forwarders are left out."""
+    with open(path, "rb") as f:
+        data = f.read(1 << 20)
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], \
+            struct.unpack_from("<H", data, pe + 20)[0]
+        optional = pe + 24
+        base = struct.unpack_from("<I", data, optional + 28)[0]
+        export_rva, export_size = struct.unpack_from("<II", data, optional + 96)
+        sections = [struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
+                    for i in range(count)]
+
+        def read(rva, size):
+            for vsize, va, raw_size, raw in sections:
+                if va <= rva < va + max(vsize, raw_size):
+                    f.seek(raw + rva - va)
+                    return f.read(size)
+            raise ValueError(f"RVA {rva:#x} outside every section")
+
+        if export_rva == 0:
+            return base, {}
+        directory = read(export_rva, 40)
+        functions_count, names_count, functions, names, ordinals = \
+            struct.unpack_from("<IIIII", directory, 20)
+        addresses = struct.unpack(f"<{functions_count}I", read(functions, 4 * functions_count))
+        name_rvas = struct.unpack(f"<{names_count}I", read(names, 4 * names_count))
+        slots = struct.unpack(f"<{names_count}H", read(ordinals, 2 * names_count))
+        exports = {}
+        for name_rva, slot in zip(name_rvas, slots):
+            name = read(name_rva, 512).split(b"\0")[0].decode("latin-1")
+            address = addresses[slot]
+            if not export_rva <= address < export_rva + export_size:
+                exports[name] = address
+        return base, exports
+
+
+def our_findings(tool, dll, workdir):
+    """{export name: ("stdcall", N) | ("plain",) | ("unknown", reason)} from our .def."""
+    out = os.path.join(workdir, os.path.basename(dll) + ".def")
+    subprocess.run([tool, dll, "-o", out], capture_output=True, check=True)
+    findings = {}
+    with open(out, "rb") as f:
+        lines = f.read().decode("latin-1").split("\r\n")
+    os.remove(out)
+    for line in lines[lines.index("EXPORTS") + 1:]:
+        if not line.strip() or line.strip().startswith(";"):
+            continue
+        entry, _, comment = line.partition(" ; ")
+        token, rest = def_token(entry)
+        if "DATA" in rest.split() or "NONAME" in rest.split():
+            continue
+        match = DECORATED.match(token)
+        if comment.startswith("stdcall, ") and match:
+            findings[match.group(1)] = ("stdcall", int(match.group(2)))
+        elif comment.startswith("calling convention unknown: "):
+            findings[token] = ("unknown", comment.split(": ", 1)[1].split(";")[0])
+        elif not comment and not ALREADY_DECORATED.search(token):
+            findings[token] = ("plain",)
+    return findings
+
+
+def symbol_oracle(dll, base, exports):
+    """({export name: N or None for cdecl}, {names whose code is elsewhere}) from the symbols
+    at the exports' addresses. An import thunk (its symbol has an __imp_ twin) runs code of
+    another DLL; a Wine stub only raises an error."""
+    by_address = collections.defaultdict(list)
+    imports = set()
+    nm = subprocess.run([NM, dll], capture_output=True).stdout
+    for line in nm.decode("latin-1").splitlines():
+        match = NM_LINE.match(line)
+        if match:
+            by_address[int(match.group(1), 16) - base].append(match.group(3))
+        elif line.split()[-1:] and line.split()[-1].startswith("__imp_"):
+            imports.add(line.split()[-1][len("__imp_"):])
+    oracle, elsewhere = {}, set()
+    for name, rva in exports.items():
+        symbols = by_address.get(rva, [])
+        if any(s in imports or s.startswith(("___wine_stub_", "___wine_spec_imp_"))
+               for s in symbols):
+            elsewhere.add(name)
+        sizes = {int(m.group(2)) for m in map(DECORATED.match, symbols) if m}
+        plain = [s for s in symbols if s.startswith("_") and "@" not in s and
+                 not s.startswith("__")]
+        if len(sizes) == 1:
+            oracle[name] = sizes.pop()
+        elif not sizes and plain:
+            oracle[name] = None
+    return oracle, elsewhere
+
+
+def library_oracle(libdir, dll):
+    """{name: N or None for cdecl} from mingw-w64's import library for the DLL."""
+    library = os.path.join(libdir, "lib" + os.path.splitext(os.path.basename(dll))[0] + ".a")
+    if not os.path.exists(library):
+        return {}
+    nm = subprocess.run([NM, "--defined-only", library], capture_output=True).stdout
+    oracle = {}
+    for line in nm.decode("latin-1").splitlines():
+        match = IMP_SYMBOL.match(line.split()[-1]) if line.strip() else None
+        if match:
+            oracle[match.group(1)] = int(match.group(2)) if match.group(2) else None
+    return oracle
+
+
+def check_dll(args, dll, workdir):
+    stripped = os.path.join(workdir, os.path.basename(dll))
+    subprocess.run([args.strip, "-o", stripped, dll], check=True)
+    try:
+        base, exports = pe_exports(dll)
+        ours = our_findings(args.tool, stripped, workdir)
+    except (subprocess.CalledProcessError, ValueError, struct.error):
+        return dll, {}, ({}, set()), {}
+    finally:
+        os.remove(stripped)
+    return dll, ours, symbol_oracle(dll, base, exports), library_oracle(args.libdir, dll)
+
+
+class Tally:
+    def __init__(self, label):
+        self.label = label
+        self.written = self.agreeing = self.stdcall = self.found = self.cdecl = 0
+        self.elsewhere = self.confirmed = 0
+        self.misses = collections.Counter()
+        self.wrong = []
+        # Decorations that agree with the DLL's own symbol but not with this oracle count
+        # as agreeing: the oracle describes another build of the function.
+
+    def add(self, dll, ours, oracle, elsewhere, own_symbols):
+        """own_symbols: the DLL's own symbols, to tell where this oracle and the code
+        disagree with each other rather than with us."""
+        for name, finding in ours.items():
+            if name not in oracle:
+                continue
+            truth = oracle[name]
+            if finding[0] == "stdcall":
+                self.written += 1
+                if truth == finding[1]:
+                    self.agreeing += 1
+                elif own_symbols.get(name) == finding[1]:
+                    self.confirmed += 1
+                else:
+                    self.wrong.append(f"{os.path.basename(dll)}: {name} @{finding[1]}, "
+                                      f"oracle {truth}")
+                    self.cdecl += truth is None
+            if truth and name in elsewhere:
+                self.elsewhere += 1
+            elif truth:
+                self.stdcall += 1
+                if finding == ("stdcall", truth):
+                    self.found += 1
+                else:
+                    self.misses[finding[0] if finding[0] != "unknown" else finding[1]] += 1
+
+    def report(self):
+        precision = (self.agreeing + self.confirmed) / self.written if self.written else 1.0
+        recall = self.found / self.stdcall if self.stdcall else 1.0
+        print(f"{self.label}: precision {precision:.4%} ({self.agreeing + self.confirmed} of "
+              f"{self.written} "
+              f"decorations agree), recall {recall:.2%} ({self.found} of {self.stdcall} "
+              f"stdcall exports with code in the DLL), cdecl exports decorated: {self.cdecl}")
+        print(f"    not counted: {self.elsewhere} stdcall exports whose code is an import thunk "
+              f"or a Wine stub; {self.confirmed} decorations that disagree with this oracle "
+              "but agree with the DLL's own symbol")
+        for reason, count in self.misses.most_common(8):
+            print(f"    missed {count}: {reason}")
+        for wrong in self.wrong[:10]:
+            print("    disagrees:", wrong)
+        return precision >= PRECISION_GOAL and recall >= RECALL_GOAL and self.cdecl == 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tool")
+    parser.add_argument("folders", nargs="+")
+    parser.add_argument("--strip", default="i686-w64-mingw32-strip")
+    parser.add_argument("--libdir", default="/usr/i686-w64-mingw32/lib")
+    parser.add_argument("--nm", default="llvm-nm")
+    parser.add_argument("-j", type=int, default=os.cpu_count() or 2)
+    args = parser.parse_args()
+    global NM
+    NM = args.nm
+    dlls = find_dlls(args.folders)
+    if not dlls:
+        print("no DLLs found in", " ".join(args.folders))
+        return 1
+    symbols, library = Tally("(a) the DLLs' own symbols"), Tally("(b) mingw-w64's libraries")
+    with tempfile.TemporaryDirectory() as workdir, \
+            concurrent.futures.ThreadPoolExecutor(args.j) as pool:
+        for dll, ours, (by_symbol, elsewhere), by_library in pool.map(
+                lambda d: check_dll(args, d, workdir), dlls):
+            symbols.add(dll, ours, by_symbol, elsewhere, by_symbol)
+            library.add(dll, ours, by_library, elsewhere, by_symbol)
+    print(f"DLLs: {len(dlls)}")
+    met = symbols.report()
+    met = library.report() and met
+    return 0 if met else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
