@@ -5,6 +5,7 @@
 #include "impdef_run.h"
 #include "pe_image.h"
 #include "test_image.h"
+#include "tool_run_test.h"
 
 #include <gtest/gtest.h>
 
@@ -128,35 +129,8 @@ const std::vector<DamageCase>& DamageCases() {
     return cases;
 }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-size_t FileCount(const fs::path& dir) {
-    return static_cast<size_t>(
-        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-}
-
-class BadInput : public ::testing::Test {
+class BadInput : public ToolRunTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("impdef-" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        dll_ = (dir_ / "bad.dll").string();
-        def_ = (dir_ / "bad.def").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     // Runs the tool and checks that it failed with exactly `error` and wrote nothing.
     void ExpectFailure(const std::string& path, const std::string& error, const char* what) {
         for (const bool existingTarget : {true, false}) {
@@ -178,10 +152,6 @@ class BadInput : public ::testing::Test {
             }
         }
     }
-
-    fs::path dir_;
-    std::string dll_;
-    std::string def_;
 };
 
 TEST_F(BadInput, DamagedImagesGiveOneClearErrorAndNoOutput) {
@@ -218,22 +188,6 @@ TEST_F(BadInput, UnwritableTargetGivesAnErrorAndLeavesNoTemporaryFile) {
     EXPECT_EQ(err, folderTarget + ": cannot write (Is a directory)\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(FileCount(dir_), 2u) << "a temporary file was left behind";
-}
-
-TEST_F(BadInput, GoodImageReplacesAnExistingTargetWhole) {
-    TestImageLayout layout{};
-    WriteBytes(dll_, BuildTestImage(TypicalPlan(), &layout));
-    std::ofstream(def_, std::ios::binary) << std::string(10000, 'x');
-    std::string out, err;
-    EXPECT_EQ(RunImpdef({dll_, "-c", "-o", def_}, &out, &err), 0) << err;
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(out, dll_ +
-                       ": 6 exports (1 data, 1 ordinal only left out, 1 forwarded, 0 stdcall named "
-                       "in comments, 0 unknown) -> " +
-                       def_ + "\n");
-    EXPECT_EQ(ReadText(def_).find("xx"), std::string::npos);
-    EXPECT_EQ(ReadText(def_).rfind("; bad.dll: exports listed by qen_impdef", 0), 0u);
-    EXPECT_EQ(FileCount(dir_), 2u);
 }
 
 TEST(BadInputInMemory, EveryTruncationFailsCleanlyOrReadsTheSameTable) {

@@ -8,6 +8,10 @@ namespace {
 
 constexpr uint64_t kExportDirectorySize = 40;
 constexpr uint32_t kMaxOrdinal = 0xFFFF;
+// Visual C++'s decorated names stop at 4096 bytes; a longer export name is no real one. With
+// the total bounded by the file's size, memory stays proportional to the input.
+constexpr size_t kMaxNameLength = 4096;
+constexpr uint64_t kMaxNameBytesPerFileByte = 4;
 
 // The export directory's fields that the reader uses.
 struct ExportDirectory {
@@ -132,6 +136,7 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
                      "export name ordinal table", &ordinals, error)) {
         return false;
     }
+    uint64_t nameBytes = 0;
     for (uint32_t i = 0; i < dir.nameCount; ++i) {
         uint32_t nameRva = 0;
         uint16_t slot = 0;
@@ -145,6 +150,19 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
         }
         std::string name;
         if (!ReadString(file, image, nameRva, "export name " + std::to_string(i), &name, error)) {
+            return false;
+        }
+        if (name.size() > kMaxNameLength) {
+            *error = "export name " + std::to_string(i) + " is " + std::to_string(name.size()) +
+                     " bytes long; names longer than " + std::to_string(kMaxNameLength) +
+                     " bytes are refused";
+            return false;
+        }
+        nameBytes += name.size();
+        if (nameBytes > kMaxNameBytesPerFileByte * file.size) {
+            *error = "the export names add up to more than " +
+                     std::to_string(kMaxNameBytesPerFileByte) +
+                     " times the file's size; such a table is refused";
             return false;
         }
         slotNames->emplace_back(slot, std::move(name));

@@ -7,6 +7,13 @@
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error);
 
+constexpr const char* kBackupSuffix = ".bak";
+
 // Writes text to a new temporary file in the target's folder and renames it over the target.
 // On failure the temporary file is gone and an existing target is as it was.
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
+
+// When path holds something other than text, copies it to path.bak (replacing an older one,
+// through a temporary file) and sets kept. A path that cannot be read is left alone.
+bool KeepBackupIfChanged(const std::string& path, const std::string& text, bool* kept,
+                         std::string* error);

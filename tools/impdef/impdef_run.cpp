@@ -18,7 +18,7 @@ constexpr int kExitUsage = 2;
 constexpr uint16_t kMachineI386 = 0x14C;
 
 std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool examined,
-                        bool is64) {
+                        bool is64, bool keptBackup) {
     std::string line = options.dllPath + ": " + std::to_string(counts.exports) + " exports (" +
                        std::to_string(counts.data) + " data, " +
                        std::to_string(counts.ordinalOnly) + " ordinal only" +
@@ -30,6 +30,10 @@ std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, 
                 std::to_string(counts.unknown) + " unknown";
     }
     line += ") -> " + options.defPath;
+    if (keptBackup) {
+        line +=
+            "; the file it replaced, which differed, is kept as " + options.defPath + kBackupSuffix;
+    }
     if (is64) {
         line += "; warning: this is a 64-bit DLL, which an x86 import library cannot load";
     }
@@ -57,11 +61,16 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     }
     const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
     const std::string text = WriteDef(table, calls, fileName, options.namesOnly);
+    bool keptBackup = false;
+    if (!KeepBackupIfChanged(options.defPath, text, &keptBackup, &error)) {
+        *err += options.defPath + kBackupSuffix + ": " + error + "\n";
+        return kExitFailed;
+    }
     if (!WriteFileAtomically(options.defPath, text, &error)) {
         *err += options.defPath + ": " + error + "\n";
         return kExitFailed;
     }
-    *out += SummaryLine(options, CountExports(table, calls), examine, image.is64);
+    *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
     return kExitOk;
 }
 
