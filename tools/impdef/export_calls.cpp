@@ -49,8 +49,7 @@ CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& 
             return 0;
         }
         const size_t got = static_cast<size_t>(std::min<uint64_t>(count, want));
-        std::copy(file.data + offset, file.data + offset + got, out);
-        return got;
+        return ReadBytes(file, offset, got, out) ? got : 0;
     };
     code.readU32 = [file, &image](uint32_t rva, uint32_t* value) {
         uint64_t offset = 0;

@@ -10,9 +10,6 @@
 
 namespace {
 
-// Larger files are no DLL anyone can load in a 32-bit process.
-constexpr size_t kMaxFileSize = size_t(1) << 30;
-constexpr size_t kReadChunk = size_t(1) << 20;
 constexpr int kTempNameAttempts = 100;
 constexpr size_t kCompareChunk = size_t(1) << 16;
 
@@ -95,51 +92,7 @@ bool ReplaceThroughTemp(const std::string& path, const std::function<bool(std::F
     return true;
 }
 
-// The file's size as far as the stream can tell, or 0; only a hint for the first read,
-// since a file may change while it is read and a directory has no meaningful size.
-size_t FileSizeHint(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) {
-        return 0;
-    }
-    const long size = std::ftell(file);
-    std::rewind(file);
-    return size > 0 && static_cast<unsigned long>(size) < kMaxFileSize ? static_cast<size_t>(size)
-                                                                       : 0;
-}
-
 } // namespace
-
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error) {
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        *error = "cannot open (" + Reason() + ")";
-        return false;
-    }
-    bytes->clear();
-    // One byte more than the size, so that the first read alone shows the end of the file.
-    size_t want = FileSizeHint(file.get()) + 1;
-    for (;;) {
-        const size_t used = bytes->size();
-        if (used >= kMaxFileSize) {
-            *error = "is too large for a DLL (over 1 GiB)";
-            return false;
-        }
-        bytes->resize(used + want);
-        errno = 0;
-        const size_t got = std::fread(bytes->data() + used, 1, want, file.get());
-        bytes->resize(used + got);
-        if (got < want) {
-            break;
-        }
-        want = kReadChunk;
-    }
-    if (std::ferror(file.get())) {
-        *error = "cannot read (" + Reason() + ")";
-        return false;
-    }
-    return true;
-}
 
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
     return ReplaceThroughTemp(

@@ -1,11 +1,8 @@
 #pragma once
-// Reading the DLL whole, and writing the .def so that the target is replaced only by a
-// complete file. Error texts are worded to follow "<path>: ".
+// Writing the .def so that the target is replaced only by a complete file, keeping what the
+// user had there. Error texts are worded to follow "<path>: ".
 
 #include <string>
-#include <vector>
-
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error);
 
 constexpr const char* kBackupSuffix = ".bak";
 

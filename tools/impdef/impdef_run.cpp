@@ -6,6 +6,7 @@
 #include "export_table.h"
 #include "file_io.h"
 #include "file_platform.h"
+#include "paged_file.h"
 #include "pe_image.h"
 #include "tool_version.h"
 
@@ -41,17 +42,17 @@ std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, 
 }
 
 int Convert(const CommandOptions& options, std::string* out, std::string* err) {
-    std::vector<unsigned char> bytes;
+    PagedFile file;
     PeImage image{};
     ExportTable table;
     std::string error;
-    if (!ReadWholeFile(options.dllPath, &bytes, &error)) {
+    if (!OpenPagedFile(options.dllPath, &file, &error)) {
         *err += options.dllPath + ": " + error + "\n";
         return kExitFailed;
     }
-    const ByteView view{bytes.data(), bytes.size()};
+    const ByteView view{nullptr, file.size, &file};
     if (!ParsePeImage(view, &image, &error) || !ReadExportTable(view, image, &table, &error)) {
-        *err += options.dllPath + ": " + error + "\n";
+        *err += options.dllPath + ": " + (file.readError.empty() ? error : file.readError) + "\n";
         return kExitFailed;
     }
     const bool examine = !options.asExported && image.machine == kMachineI386;

@@ -73,7 +73,8 @@ bool ReadFileHeader(ByteView file, uint64_t peOffset, PeImage* image, uint16_t* 
 
 bool ReadOptionalHeader(ByteView file, uint64_t start, uint16_t size, PeImage* image,
                         std::string* error) {
-    const ByteView optional{file.data, std::min(file.size, start + size)};
+    ByteView optional = file;
+    optional.size = std::min(file.size, start + size);
     uint16_t magic = 0;
     if (!ReadU16(optional, start, &magic)) {
         *error = Truncated("optional header");

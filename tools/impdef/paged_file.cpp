@@ -1,0 +1,107 @@
+#include "paged_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t kPageSize = 16 * 1024;
+// Larger files are no DLL anyone can load in a 32-bit process.
+constexpr uint64_t kMaxFileSize = uint64_t(1) << 30;
+
+std::string Reason() {
+    return std::strerror(errno);
+}
+
+bool SeekTo(std::FILE* file, uint64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The file's size, or -1 when the stream cannot tell.
+long long FileSize(std::FILE* file) {
+#ifdef _WIN32
+    if (_fseeki64(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    return _ftelli64(file);
+#else
+    if (fseeko(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    return ftello(file);
+#endif
+}
+
+const std::vector<unsigned char>* Page(PagedFile* paged, uint64_t number) {
+    if (paged->lastPage != nullptr && paged->lastPageNumber == number) {
+        return paged->lastPage;
+    }
+    auto found = paged->pages.find(number);
+    if (found == paged->pages.end()) {
+        std::vector<unsigned char> bytes(
+            static_cast<size_t>(std::min(kPageSize, paged->size - number * kPageSize)));
+        errno = 0;
+        if (!SeekTo(paged->file.get(), number * kPageSize) ||
+            std::fread(bytes.data(), 1, bytes.size(), paged->file.get()) != bytes.size()) {
+            paged->readError = "cannot read (" + Reason() + ")";
+            return nullptr;
+        }
+        found = paged->pages.emplace(number, std::move(bytes)).first;
+    }
+    paged->lastPage = &found->second;
+    paged->lastPageNumber = number;
+    return paged->lastPage;
+}
+
+} // namespace
+
+bool OpenPagedFile(const std::string& path, PagedFile* paged, std::string* error) {
+    errno = 0;
+    paged->file.reset(std::fopen(path.c_str(), "rb"));
+    if (!paged->file) {
+        *error = "cannot open (" + Reason() + ")";
+        return false;
+    }
+    // Pages are read whole; the stream's own buffer would only copy them twice.
+    std::setvbuf(paged->file.get(), nullptr, _IONBF, 0);
+    // A folder opens as a stream on some systems; its first read says what it is.
+    unsigned char first = 0;
+    errno = 0;
+    if (std::fread(&first, 1, 1, paged->file.get()) == 0 && std::ferror(paged->file.get())) {
+        *error = "cannot read (" + Reason() + ")";
+        return false;
+    }
+    errno = 0;
+    const long long size = FileSize(paged->file.get());
+    if (size < 0) {
+        *error = "cannot read (" + Reason() + ")";
+        return false;
+    }
+    if (static_cast<uint64_t>(size) >= kMaxFileSize) {
+        *error = "is too large for a DLL (over 1 GiB)";
+        return false;
+    }
+    paged->size = static_cast<uint64_t>(size);
+    return true;
+}
+
+size_t ReadPaged(PagedFile* paged, uint64_t offset, unsigned char* out, size_t length) {
+    size_t copied = 0;
+    while (copied < length && offset < paged->size) {
+        const std::vector<unsigned char>* page = Page(paged, offset / kPageSize);
+        if (page == nullptr) {
+            break;
+        }
+        const size_t into = static_cast<size_t>(offset % kPageSize);
+        const size_t count = std::min(length - copied, page->size() - into);
+        std::memcpy(out + copied, page->data() + into, count);
+        copied += count;
+        offset += count;
+    }
+    return copied;
+}
