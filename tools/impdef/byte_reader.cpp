@@ -9,14 +9,37 @@ bool HasRange(ByteView bytes, uint64_t offset, uint64_t length) {
     return offset <= bytes.size && length <= bytes.size - offset;
 }
 
+namespace {
+
+// The bytes at offset that lie together in memory, up to limit: all of them in memory, or
+// the rest of a page of a file.
+const unsigned char* Span(ByteView bytes, uint64_t offset, uint64_t limit, size_t* available) {
+    if (bytes.paged == nullptr) {
+        *available = static_cast<size_t>(limit - offset);
+        return bytes.data + offset;
+    }
+    const unsigned char* span = PagedSpan(bytes.paged, offset, available);
+    *available = static_cast<size_t>(std::min<uint64_t>(*available, limit - offset));
+    return span;
+}
+
+} // namespace
+
 bool ReadBytes(ByteView bytes, uint64_t offset, uint64_t length, unsigned char* out) {
     if (!HasRange(bytes, offset, length)) {
         return false;
     }
-    if (bytes.paged != nullptr) {
-        return ReadPaged(bytes.paged, offset, out, static_cast<size_t>(length)) == length;
+    const uint64_t end = offset + length;
+    while (offset < end) {
+        size_t available = 0;
+        const unsigned char* span = Span(bytes, offset, end, &available);
+        if (span == nullptr) {
+            return false;
+        }
+        std::memcpy(out, span, available);
+        out += available;
+        offset += available;
     }
-    std::memcpy(out, bytes.data + offset, static_cast<size_t>(length));
     return true;
 }
 
@@ -42,19 +65,19 @@ bool ReadU32(ByteView bytes, uint64_t offset, uint32_t* out) {
 bool ReadCString(ByteView bytes, uint64_t offset, uint64_t limit, std::string* out) {
     const uint64_t end = std::min(limit, bytes.size);
     out->clear();
-    unsigned char chunk[256];
-    for (uint64_t at = offset; at < end;) {
-        const uint64_t count = std::min<uint64_t>(sizeof chunk, end - at);
-        if (!ReadBytes(bytes, at, count, chunk)) {
+    while (offset < end) {
+        size_t available = 0;
+        const unsigned char* span = Span(bytes, offset, end, &available);
+        if (span == nullptr) {
             return false;
         }
-        const void* nul = std::memchr(chunk, 0, static_cast<size_t>(count));
-        const size_t used = nul ? static_cast<const unsigned char*>(nul) - chunk : count;
-        out->append(reinterpret_cast<const char*>(chunk), used);
+        const void* nul = std::memchr(span, 0, available);
+        const size_t used = nul ? static_cast<const unsigned char*>(nul) - span : available;
+        out->append(reinterpret_cast<const char*>(span), used);
         if (nul != nullptr) {
             return true;
         }
-        at += count;
+        offset += available;
     }
     return false;
 }

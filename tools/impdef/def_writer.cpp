@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* kEol = "\r\n";
 constexpr const char* kIndent = "    ";
+constexpr const char* kMadeUpPrefix = "Ordinal";
 
 // The keywords of Microsoft's, LLVM's and GNU's .def grammars.
 constexpr const char* kKeywords[] = {
@@ -48,17 +49,18 @@ std::string CommentText(const std::string& text) {
 
 // A made-up name for an entry without one: OrdinalN, lengthened until no real name has it.
 std::string MadeUpName(uint32_t ordinal, const std::set<std::string>& realNames) {
-    std::string name = "Ordinal" + std::to_string(ordinal);
+    std::string name = kMadeUpPrefix + std::to_string(ordinal);
     while (realNames.count(name) != 0) {
         name += '_';
     }
     return name;
 }
 
+// The real names a made-up name could take: those that start like one.
 std::set<std::string> WritableNames(const ExportTable& table) {
     std::set<std::string> names;
     for (const ExportEntry& entry : table.entries) {
-        if (entry.named && CanWriteName(entry.name)) {
+        if (entry.named && entry.name.rfind(kMadeUpPrefix, 0) == 0 && CanWriteName(entry.name)) {
             names.insert(entry.name);
         }
     }

@@ -191,6 +191,8 @@ bool ReadExportTable(ByteView file, const PeImage& image, ExportTable* table, st
     }
     table->internalName = ReadInternalName(file, image, dir.nameRva);
     table->entries.clear();
+    table->entries.reserve(std::min<uint64_t>(dir.functionCount, kMaxOrdinal + 1) +
+                           slotNames.size());
     auto next = slotNames.begin();
     for (uint32_t slot = 0; slot < dir.functionCount; ++slot) {
         uint32_t address = 0;

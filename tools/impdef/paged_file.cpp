@@ -90,18 +90,13 @@ bool OpenPagedFile(const std::string& path, PagedFile* paged, std::string* error
     return true;
 }
 
-size_t ReadPaged(PagedFile* paged, uint64_t offset, unsigned char* out, size_t length) {
-    size_t copied = 0;
-    while (copied < length && offset < paged->size) {
-        const std::vector<unsigned char>* page = Page(paged, offset / kPageSize);
-        if (page == nullptr) {
-            break;
-        }
-        const size_t into = static_cast<size_t>(offset % kPageSize);
-        const size_t count = std::min(length - copied, page->size() - into);
-        std::memcpy(out + copied, page->data() + into, count);
-        copied += count;
-        offset += count;
+const unsigned char* PagedSpan(PagedFile* paged, uint64_t offset, size_t* available) {
+    const std::vector<unsigned char>* page =
+        offset < paged->size ? Page(paged, offset / kPageSize) : nullptr;
+    if (page == nullptr) {
+        return nullptr;
     }
-    return copied;
+    const size_t into = static_cast<size_t>(offset % kPageSize);
+    *available = page->size() - into;
+    return page->data() + into;
 }

@@ -21,6 +21,6 @@ struct PagedFile {
 // Opens the file, finds its size and reads its first page.
 bool OpenPagedFile(const std::string& path, PagedFile* paged, std::string* error);
 
-// Copies up to length bytes at offset into out; returns how many were copied (fewer at the
-// end of the file or when reading fails).
-size_t ReadPaged(PagedFile* paged, uint64_t offset, unsigned char* out, size_t length);
+// The bytes from offset to the end of its page, without copying: null at or past the end of
+// the file or when reading fails. available receives their count.
+const unsigned char* PagedSpan(PagedFile* paged, uint64_t offset, size_t* available);
