@@ -1,5 +1,6 @@
 #include "call_analysis.h"
 
+#include "register_use.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace {
 constexpr size_t kMaxInsns = 20000;
 constexpr uint32_t kMaxTableEntries = 1024;
 constexpr uint32_t kNoBound = ~0u;
+constexpr int kMaxEntryInsns = 64;
 
 struct PathStart {
     uint32_t rva;
@@ -182,10 +184,43 @@ bool CanReturn(const CodeImage& image, uint32_t function) {
     return returns;
 }
 
+// True when the straight path from the entry (through jumps, past conditional branches)
+// reads ECX or EDX before setting them: the function takes arguments in registers, as
+// fastcall and thiscall do, and a stdcall caller would not pass them.
+bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
+    uint8_t set = 0;
+    for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
+        unsigned char bytes[kMaxInsnLength];
+        X86Insn insn{};
+        const size_t got = image.code(rva, bytes, sizeof bytes);
+        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
+            return false;
+        }
+        const RegisterUse use = RegistersUsed(bytes, insn);
+        if ((use.reads & ~set & (kEcx | kEdx)) != 0) {
+            return true;
+        }
+        set |= use.writes;
+        rva += insn.length;
+        if (insn.flow == InsnFlow::Jump) {
+            rva += static_cast<uint32_t>(insn.displacement);
+        } else if (insn.flow != InsnFlow::Next && insn.flow != InsnFlow::Branch) {
+            return false; // a call sets both; the other ends leave no more to see
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     Walk walk{image, false, {}, {}, {}, false, {}};
     WalkFrom(&walk, entry);
-    return Verdict(walk);
+    CallFinding finding = Verdict(walk);
+    if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
+        finding = {CallKind::Unknown, 0,
+                   "it returns with ret " + std::to_string(finding.argumentBytes) +
+                       " but reads ecx or edx before setting them (fastcall or thiscall?)"};
+    }
+    return finding;
 }

@@ -49,6 +49,7 @@ struct Cursor {
     size_t pos;
     bool operand16;
     bool address16;
+    size_t modrmAt; // 0 until a ModRM byte is read
 };
 
 bool Has(const Cursor& c, size_t count) {
@@ -90,6 +91,7 @@ bool ModRm(Cursor* c, unsigned char* modrm) {
     if (!Has(*c, 1)) {
         return false;
     }
+    c->modrmAt = c->pos;
     *modrm = c->code[c->pos++];
     const unsigned mod = *modrm >> 6, rm = *modrm & 7;
     if (mod == 3) {
@@ -307,17 +309,26 @@ bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t
 } // namespace
 
 bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
-    *insn = X86Insn{0, InsnFlow::Next, 0, 0, 0, false, 0};
-    Cursor c{code, available, 0, false, false};
+    *insn = X86Insn{0, InsnFlow::Next, 0, 0, 0, false, 0, 0, 0, InsnMap::OneByte, false, false};
+    Cursor c{code, available, 0, false, false, 0};
     while (Has(c, 1) && kOneByteMap[code[c.pos]] == 'p') {
         c.operand16 |= code[c.pos] == kOperandSize;
         c.address16 |= code[c.pos] == kAddressSize;
+        insn->repeated |= code[c.pos] == 0xF2 || code[c.pos] == 0xF3;
         ++c.pos;
     }
     if (!Has(c, 1)) {
         return false;
     }
+    insn->opcodeAt = static_cast<uint8_t>(c.pos);
+    insn->operand16 = c.operand16;
     const unsigned char op = code[c.pos++];
+    if (op == 0x0F && Has(c, 1)) {
+        const unsigned char next = code[c.pos];
+        insn->map = next == 0x38 || next == 0x3A ? InsnMap::Other : InsnMap::TwoByte;
+    } else if ((op == 0xC4 || op == 0xC5 || op == 0x62) && IsVectorEscape(c)) {
+        insn->map = InsnMap::Other;
+    }
     bool decoded = false;
     if (op == 0x0F) {
         decoded = TwoByteInsn(&c, insn);
@@ -345,5 +356,6 @@ bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
         insn->displacement = 0;
     }
     insn->length = static_cast<uint8_t>(c.pos);
+    insn->modrmAt = static_cast<uint8_t>(c.modrmAt);
     return true;
 }

@@ -20,6 +20,8 @@ enum class InsnFlow {
     FarFlow, // far jmp, far call, far ret, iret, syscall-like: nothing to follow
 };
 
+enum class InsnMap : uint8_t { OneByte, TwoByte, Other }; // Other: 0F38, 0F3A, VEX, EVEX
+
 struct X86Insn {
     uint8_t length;
     InsnFlow flow;
@@ -28,6 +30,11 @@ struct X86Insn {
     uint32_t address;         // JumpTable: the table's address; JumpPointer: the pointer's
     bool comparesToImmediate; // cmp reg, imm: the bound of a following jump table
     uint32_t immediate;
+    uint8_t opcodeAt; // where the opcode byte lies (after the prefixes)
+    uint8_t modrmAt;  // where the ModRM byte lies; 0 when there is none
+    InsnMap map;      // which opcode map the opcode byte belongs to
+    bool operand16;   // a 0x66 prefix
+    bool repeated;    // a rep (F3) or repne (F2) prefix
 };
 
 constexpr size_t kMaxInsnLength = 15;

@@ -1,0 +1,191 @@
+#include "register_use.h"
+
+namespace {
+
+uint8_t Reg32(unsigned n) {
+    return static_cast<uint8_t>(1u << (n & 7));
+}
+
+// AL, CL, DL, BL, AH, CH, DH, BH belong to EAX, ECX, EDX, EBX.
+uint8_t Reg8(unsigned n) {
+    return Reg32(n < 4 ? n : n - 4);
+}
+
+struct Operands {
+    unsigned mod, reg, rm;
+    uint8_t memory; // registers that form a memory operand's address
+};
+
+Operands DecodeOperands(const unsigned char* bytes, const X86Insn& insn) {
+    Operands o{3, 0, 0, 0};
+    if (insn.modrmAt == 0) {
+        return o;
+    }
+    const unsigned modrm = bytes[insn.modrmAt];
+    o = Operands{modrm >> 6u, (modrm >> 3u) & 7u, modrm & 7u, 0};
+    if (o.mod == 3) {
+        return o;
+    }
+    if (o.rm == 4) {
+        const unsigned char sib = bytes[insn.modrmAt + 1];
+        const unsigned base = sib & 7u, index = (sib >> 3u) & 7u;
+        o.memory |= base == 5 && o.mod == 0 ? 0 : Reg32(base);
+        o.memory |= index == 4 ? 0 : Reg32(index);
+    } else if (!(o.mod == 0 && o.rm == 5)) {
+        o.memory |= Reg32(o.rm);
+    }
+    return o;
+}
+
+// The r/m operand as a register, or nothing when it is memory.
+uint8_t RmReg(const Operands& o, bool byte) {
+    return o.mod != 3 ? 0 : byte ? Reg8(o.rm) : Reg32(o.rm);
+}
+
+uint8_t RegReg(const Operands& o, bool byte) {
+    return byte ? Reg8(o.reg) : Reg32(o.reg);
+}
+
+// A write of part of a register counts as setting it: the function has given it a value of
+// its own, whatever it reads of it afterwards.
+uint8_t Whole(uint8_t regs, bool, const X86Insn&) {
+    return regs;
+}
+
+RegisterUse Arithmetic(unsigned char op, const Operands& o, const X86Insn& insn) {
+    const bool byte = (op & 1) == 0;
+    const unsigned kind = op >> 3;
+    const uint8_t reg = RegReg(o, byte), rm = RmReg(o, byte);
+    if ((kind == 3 || kind == 5 || kind == 6) && o.mod == 3 && o.reg == o.rm) {
+        return {0, Whole(reg, byte, insn)}; // sbb, sub or xor of a register with itself
+    }
+    const uint8_t destination = (op & 2) != 0 ? reg : rm;
+    return {static_cast<uint8_t>(reg | rm | o.memory),
+            kind == 7 ? uint8_t(0) : Whole(destination, byte, insn)};
+}
+
+RegisterUse GroupThree(unsigned char op, const Operands& o, const X86Insn& insn) {
+    const bool byte = op == 0xF6;
+    const uint8_t rm = static_cast<uint8_t>(RmReg(o, byte) | o.memory);
+    if (o.reg >= 4 && o.reg <= 5) { // mul, imul: EDX:EAX = EAX * r/m
+        return {static_cast<uint8_t>(rm | Reg32(0)), Whole(kEdx, byte, insn)};
+    }
+    if (o.reg >= 6) { // div, idiv
+        return {static_cast<uint8_t>(rm | Reg32(0) | (byte ? 0 : kEdx)), 0};
+    }
+    return {rm, 0};
+}
+
+RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
+    const bool byte = (op & 1) == 0;
+    if (op < 0x40 && (op & 7) < 4) {
+        return Arithmetic(op, o, insn);
+    }
+    const uint8_t low = Reg32(op & 7u);
+    if (op >= 0x40 && op <= 0x4F) { // inc, dec
+        return {low, low};
+    }
+    if (op >= 0x58 && op <= 0x5F) { // pop
+        return {0, low};
+    }
+    if (op >= 0xB8 && op <= 0xBF) { // mov reg, imm
+        return {0, Whole(low, false, insn)};
+    }
+    if (op >= 0x91 && op <= 0x97) { // xchg eax, reg
+        return {static_cast<uint8_t>(low | 1), static_cast<uint8_t>(low | 1)};
+    }
+    switch (op) {
+    case 0x84:
+    case 0x85:
+    case 0x86:
+    case 0x87: // test, xchg
+        return {static_cast<uint8_t>(RegReg(o, byte) | RmReg(o, byte) | o.memory),
+                op >= 0x86
+                    ? Whole(static_cast<uint8_t>(RegReg(o, byte) | RmReg(o, byte)), byte, insn)
+                    : uint8_t(0)};
+    case 0x88:
+    case 0x89: // mov r/m, reg
+        return {static_cast<uint8_t>(RegReg(o, byte) | o.memory),
+                Whole(RmReg(o, byte), byte, insn)};
+    case 0x8A:
+    case 0x8B: // mov reg, r/m
+        return {static_cast<uint8_t>(RmReg(o, byte) | o.memory),
+                Whole(RegReg(o, byte), byte, insn)};
+    case 0x8D: // lea
+        return {o.memory, Whole(RegReg(o, false), false, insn)};
+    case 0x69:
+    case 0x6B: // imul reg, r/m, imm
+        return {static_cast<uint8_t>(RmReg(o, false) | o.memory),
+                Whole(RegReg(o, false), false, insn)};
+    case 0x99: // cdq
+        return {1, Whole(kEdx, false, insn)};
+    case 0xC7: // mov r/m, imm
+        return {o.memory, Whole(RmReg(o, false), false, insn)};
+    case 0x80:
+    case 0x81:
+    case 0x83:
+    case 0xC0:
+    case 0xC1:
+    case 0xD0:
+    case 0xD1:
+        return {static_cast<uint8_t>(RmReg(o, op == 0x80 || op == 0xC0 || op == 0xD0) | o.memory),
+                0};
+    case 0xD2:
+    case 0xD3: // shifts by CL
+        return {static_cast<uint8_t>(RmReg(o, op == 0xD2) | o.memory | kEcx), 0};
+    case 0xF6:
+    case 0xF7:
+        return GroupThree(op, o, insn);
+    case 0xE0:
+    case 0xE1:
+    case 0xE2:
+    case 0xE3: // loop, jecxz
+        return {kEcx, 0};
+    case 0xFF: // inc, dec, call, jmp through r/m; a push of it tells nothing; a call leaves
+               // EAX, ECX and EDX to the callee
+        return {static_cast<uint8_t>((o.reg == 6 ? 0 : RmReg(o, false)) | o.memory),
+                static_cast<uint8_t>(o.reg == 2 ? 1 | kEcx | kEdx : 0)};
+    default:
+        break;
+    }
+    const bool stringOp = (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF);
+    return {static_cast<uint8_t>(o.memory | (stringOp && insn.repeated ? kEcx : 0)), 0};
+}
+
+RegisterUse TwoByte(unsigned char op, const Operands& o, const X86Insn& insn) {
+    if (op == 0xB6 || op == 0xB7 || op == 0xBE || op == 0xBF) { // movzx, movsx
+        const uint8_t source = o.mod != 3 ? 0 : (op & 1) == 0 ? Reg8(o.rm) : Reg32(o.rm);
+        return {static_cast<uint8_t>(source | o.memory), Whole(RegReg(o, false), false, insn)};
+    }
+    if ((op >= 0x40 && op <= 0x4F) || op == 0xAF || op == 0xA3 || op == 0xAB || op == 0xB3 ||
+        op == 0xBB || op == 0xA4 || op == 0xAC || op == 0x6E) {
+        // cmov, imul, bt*, shld, shrd, movd xmm, r/m32
+        const uint8_t reg = op == 0x6E ? 0 : RegReg(o, false);
+        return {static_cast<uint8_t>(reg | RmReg(o, false) | o.memory), 0};
+    }
+    if (op == 0xA5 || op == 0xAD) { // shld, shrd by CL
+        return {static_cast<uint8_t>(RegReg(o, false) | RmReg(o, false) | o.memory | kEcx), 0};
+    }
+    if (op >= 0x90 && op <= 0x9F) { // setcc
+        return {o.memory, RmReg(o, true)};
+    }
+    if (op >= 0xC8 && op <= 0xCF) { // bswap
+        return {Reg32(op & 7u), Reg32(op & 7u)};
+    }
+    return {o.memory, 0};
+}
+
+} // namespace
+
+RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn) {
+    const Operands operands = DecodeOperands(bytes, insn);
+    switch (insn.map) {
+    case InsnMap::OneByte:
+        return OneByte(bytes[insn.opcodeAt], operands, insn);
+    case InsnMap::TwoByte:
+        return TwoByte(bytes[insn.opcodeAt + 1], operands, insn);
+    case InsnMap::Other:
+        break;
+    }
+    return {operands.memory, 0};
+}
