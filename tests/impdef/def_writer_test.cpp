@@ -133,6 +133,12 @@ const FindingCase kFindingCases[] = {
      kNotExamined,
      "    Plain0 ; ordinal 0 cannot be written in a .def file: imported by name",
      "    Plain0"},
+    {{9, true, "Both", false, false, "", 0},
+     {CallKind::Stdcall, 8, "", true},
+     "    Both @9 ; stdcall, 8 bytes of arguments (found in its code); the DLL exports _Both@8 as "
+     "well",
+     "    Both ; stdcall, 8 bytes of arguments (found in its code); the DLL exports _Both@8 as "
+     "well"},
     {{0, false, "", false, false, "", 0},
      kNotExamined,
      "    ; ordinal 0 has no name and is left out",

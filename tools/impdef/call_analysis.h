@@ -18,6 +18,7 @@ struct CallFinding {
     CallKind kind;
     uint32_t argumentBytes; // Stdcall
     std::string reason;     // Unknown: why, worded to follow "calling convention unknown: "
+    bool nameTaken = false; // Stdcall: the DLL exports the decorated name itself as well
 };
 
 struct CodeImage {

@@ -90,6 +90,11 @@ std::string Header(const ExportTable& table, const std::string& dllFileName) {
 std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool decorated) {
     if (call.kind == CallKind::Stdcall) {
         const std::string bytes = std::to_string(call.argumentBytes);
+        if (call.nameTaken) {
+            return "stdcall, " + bytes +
+                   " bytes of arguments (found in its code); the DLL exports " +
+                   StdcallName(entry.name, call.argumentBytes) + " as well";
+        }
         return decorated ? "stdcall, " + bytes + " bytes of arguments (found in its code)"
                          : "stdcall: a Visual C++ caller needs " +
                                StdcallName(entry.name, call.argumentBytes) + " (found in its code)";
@@ -110,7 +115,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     }
     // A .def ordinal starts at 1: an export with ordinal 0 can only be imported by name.
     const bool byOrdinal = !namesOnly && entry.ordinal != 0;
-    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall;
+    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall && !call.nameTaken;
     std::string line = kIndent;
     if (!writable) {
         line += MadeUpName(entry.ordinal, realNames);
@@ -176,8 +181,9 @@ DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>&
         counts.data += entry.data ? 1 : 0;
         counts.ordinalOnly += entry.named && CanWriteName(entry.name) ? 0 : 1;
         counts.forwarded += entry.forwarded ? 1 : 0;
-        counts.stdcall += CallOf(calls, i).kind == CallKind::Stdcall ? 1 : 0;
-        counts.unknown += CallOf(calls, i).kind == CallKind::Unknown ? 1 : 0;
+        const CallFinding& call = CallOf(calls, i);
+        counts.stdcall += call.kind == CallKind::Stdcall && !call.nameTaken ? 1 : 0;
+        counts.unknown += call.kind == CallKind::Unknown ? 1 : 0;
     }
     return counts;
 }

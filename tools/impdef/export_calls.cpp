@@ -3,6 +3,7 @@
 #include "name_decoration.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -31,10 +32,22 @@ bool NeedsCallFinding(const ExportEntry& entry) {
 }
 
 std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeImage& code) {
+    // Some DLLs export a stdcall function both plain and decorated; the decorated export then
+    // serves the caller, and a second entry of that name would clash with it.
+    std::set<std::string> decoratedNames;
+    for (const ExportEntry& entry : table.entries) {
+        if (entry.named && entry.name[0] == '_' && IsDecorated(entry.name)) {
+            decoratedNames.insert(entry.name);
+        }
+    }
     std::vector<CallFinding> findings(table.entries.size(), {CallKind::NotExamined, 0, ""});
     for (size_t i = 0; i < table.entries.size(); ++i) {
-        if (NeedsCallFinding(table.entries[i])) {
-            findings[i] = FindCallKind(code, table.entries[i].address);
+        const ExportEntry& entry = table.entries[i];
+        if (NeedsCallFinding(entry)) {
+            findings[i] = FindCallKind(code, entry.address);
+            findings[i].nameTaken =
+                findings[i].kind == CallKind::Stdcall &&
+                decoratedNames.count(StdcallName(entry.name, findings[i].argumentBytes)) != 0;
         }
     }
     return findings;
