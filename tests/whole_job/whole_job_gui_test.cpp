@@ -1,5 +1,6 @@
 // The whole job as a user does it, through the real window with the real tools beside it:
-// "导出*.def 文件" on a DLL, the .def edited by hand, "生成*.lib 文件" on the .def. The check
+// "导出*.def 文件" on a DLL, the .def's ordinal-only export given a name by hand (the stdcall
+// decoration qen_impdef finds itself), "生成*.lib 文件" on the .def. The check
 // script around this program builds the DLL first and afterwards links and runs a program
 // against the import library that came out.
 #include "gui_driver.h"
@@ -31,11 +32,9 @@ void RunCommandOn(const RunningProgram& program, int buttonId, const std::string
     ASSERT_TRUE(WaitForCommandEnd(program, chooser, kWaitMs));
 }
 
-// What a user does in an editor: the stdcall function gets its decoration (8 bytes of
-// parameters) and the ordinal-only export a name to call it by.
-void DecorateAsAUserWould(const std::string& defPath) {
+// What a user does in an editor: the ordinal-only export gets a name to call it by.
+void NameAsAUserWould(const std::string& defPath) {
     std::string def = ReadWholeFile(defPath);
-    def = std::regex_replace(def, std::regex(R"(\bmultiply @)"), "multiply@8 @");
     def = std::regex_replace(def, std::regex(R"(\bOrdinal4 @)"), "secret_code @");
     WriteWholeFile(defPath, def);
 }
@@ -73,11 +72,14 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     RunCommandOn(program, IDC_MAKE_DEF, dll);
     EXPECT_EQ(Text(program.dialog, IDC_DLL_PATH), dll);
     const std::string afterDef =
-        note + "\r\n\r\n" + dll + ": 4 exports (1 data, 1 ordinal only, 0 forwarded) -> " + def;
+        note + "\r\n\r\n" + dll +
+        ": 4 exports (1 data, 1 ordinal only, 0 forwarded, 1 stdcall decorated, 0 unknown) -> " +
+        def;
     EXPECT_EQ(Text(program.dialog, IDC_LOG), afterDef);
-    ASSERT_NE(ReadWholeFile(def).find("multiply @2"), std::string::npos) << ReadWholeFile(def);
+    ASSERT_NE(ReadWholeFile(def).find("_multiply@8 @2 ; stdcall"), std::string::npos)
+        << ReadWholeFile(def);
 
-    DecorateAsAUserWould(def);
+    NameAsAUserWould(def);
     RunCommandOn(program, IDC_MAKE_LIB, def);
     EXPECT_EQ(Text(program.dialog, IDC_DEF_PATH), def);
     const std::string log = Text(program.dialog, IDC_LOG);
