@@ -1,6 +1,8 @@
-// libFuzzer target: the PE reader, the export table reader and the .def writer on any bytes.
+// libFuzzer target: the PE reader, the export table reader, the analysis of the exports' code
+// and the .def writer on any bytes.
 
 #include "def_writer.h"
+#include "export_calls.h"
 #include "export_table.h"
 #include "pe_image.h"
 
@@ -15,8 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ParsePeImage(file, &image, &error) || !ReadExportTable(file, image, &table, &error)) {
         return 0;
     }
-    WriteDef(table, {}, "fuzz.dll", false);
-    WriteDef(table, {}, "fuzz.dll", true);
-    CountExports(table);
+    const std::vector<CallFinding> calls =
+        FindExportCalls(table, FileCodeImage(file, image, table));
+    WriteDef(table, calls, "fuzz.dll", false);
+    WriteDef(table, calls, "fuzz.dll", true);
+    CountExports(table, calls);
     return 0;
 }

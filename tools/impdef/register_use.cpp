@@ -46,29 +46,22 @@ uint8_t RegReg(const Operands& o, bool byte) {
     return byte ? Reg8(o.reg) : Reg32(o.reg);
 }
 
-// A write of part of a register counts as setting it: the function has given it a value of
-// its own, whatever it reads of it afterwards.
-uint8_t Whole(uint8_t regs, bool, const X86Insn&) {
-    return regs;
-}
-
-RegisterUse Arithmetic(unsigned char op, const Operands& o, const X86Insn& insn) {
+RegisterUse Arithmetic(unsigned char op, const Operands& o) {
     const bool byte = (op & 1) == 0;
     const unsigned kind = op >> 3;
     const uint8_t reg = RegReg(o, byte), rm = RmReg(o, byte);
     if ((kind == 3 || kind == 5 || kind == 6) && o.mod == 3 && o.reg == o.rm) {
-        return {0, Whole(reg, byte, insn)}; // sbb, sub or xor of a register with itself
+        return {0, reg}; // sbb, sub or xor of a register with itself
     }
     const uint8_t destination = (op & 2) != 0 ? reg : rm;
-    return {static_cast<uint8_t>(reg | rm | o.memory),
-            kind == 7 ? uint8_t(0) : Whole(destination, byte, insn)};
+    return {static_cast<uint8_t>(reg | rm | o.memory), kind == 7 ? uint8_t(0) : destination};
 }
 
-RegisterUse GroupThree(unsigned char op, const Operands& o, const X86Insn& insn) {
+RegisterUse GroupThree(unsigned char op, const Operands& o) {
     const bool byte = op == 0xF6;
     const uint8_t rm = static_cast<uint8_t>(RmReg(o, byte) | o.memory);
     if (o.reg >= 4 && o.reg <= 5) { // mul, imul: EDX:EAX = EAX * r/m
-        return {static_cast<uint8_t>(rm | Reg32(0)), Whole(kEdx, byte, insn)};
+        return {static_cast<uint8_t>(rm | Reg32(0)), kEdx};
     }
     if (o.reg >= 6) { // div, idiv
         return {static_cast<uint8_t>(rm | Reg32(0) | (byte ? 0 : kEdx)), 0};
@@ -79,7 +72,7 @@ RegisterUse GroupThree(unsigned char op, const Operands& o, const X86Insn& insn)
 RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
     const bool byte = (op & 1) == 0;
     if (op < 0x40 && (op & 7) < 4) {
-        return Arithmetic(op, o, insn);
+        return Arithmetic(op, o);
     }
     const uint8_t low = Reg32(op & 7u);
     if (op >= 0x40 && op <= 0x4F) { // inc, dec
@@ -89,7 +82,7 @@ RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
         return {0, low};
     }
     if (op >= 0xB8 && op <= 0xBF) { // mov reg, imm
-        return {0, Whole(low, false, insn)};
+        return {0, low};
     }
     if (op >= 0x91 && op <= 0x97) { // xchg eax, reg
         return {static_cast<uint8_t>(low | 1), static_cast<uint8_t>(low | 1)};
@@ -100,27 +93,22 @@ RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
     case 0x86:
     case 0x87: // test, xchg
         return {static_cast<uint8_t>(RegReg(o, byte) | RmReg(o, byte) | o.memory),
-                op >= 0x86
-                    ? Whole(static_cast<uint8_t>(RegReg(o, byte) | RmReg(o, byte)), byte, insn)
-                    : uint8_t(0)};
+                op >= 0x86 ? static_cast<uint8_t>(RegReg(o, byte) | RmReg(o, byte)) : uint8_t(0)};
     case 0x88:
     case 0x89: // mov r/m, reg
-        return {static_cast<uint8_t>(RegReg(o, byte) | o.memory),
-                Whole(RmReg(o, byte), byte, insn)};
+        return {static_cast<uint8_t>(RegReg(o, byte) | o.memory), RmReg(o, byte)};
     case 0x8A:
     case 0x8B: // mov reg, r/m
-        return {static_cast<uint8_t>(RmReg(o, byte) | o.memory),
-                Whole(RegReg(o, byte), byte, insn)};
+        return {static_cast<uint8_t>(RmReg(o, byte) | o.memory), RegReg(o, byte)};
     case 0x8D: // lea
-        return {o.memory, Whole(RegReg(o, false), false, insn)};
+        return {o.memory, RegReg(o, false)};
     case 0x69:
     case 0x6B: // imul reg, r/m, imm
-        return {static_cast<uint8_t>(RmReg(o, false) | o.memory),
-                Whole(RegReg(o, false), false, insn)};
+        return {static_cast<uint8_t>(RmReg(o, false) | o.memory), RegReg(o, false)};
     case 0x99: // cdq
-        return {1, Whole(kEdx, false, insn)};
+        return {1, kEdx};
     case 0xC7: // mov r/m, imm
-        return {o.memory, Whole(RmReg(o, false), false, insn)};
+        return {o.memory, RmReg(o, false)};
     case 0x80:
     case 0x81:
     case 0x83:
@@ -135,7 +123,7 @@ RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
         return {static_cast<uint8_t>(RmReg(o, op == 0xD2) | o.memory | kEcx), 0};
     case 0xF6:
     case 0xF7:
-        return GroupThree(op, o, insn);
+        return GroupThree(op, o);
     case 0xE0:
     case 0xE1:
     case 0xE2:
@@ -152,10 +140,10 @@ RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
     return {static_cast<uint8_t>(o.memory | (stringOp && insn.repeated ? kEcx : 0)), 0};
 }
 
-RegisterUse TwoByte(unsigned char op, const Operands& o, const X86Insn& insn) {
+RegisterUse TwoByte(unsigned char op, const Operands& o) {
     if (op == 0xB6 || op == 0xB7 || op == 0xBE || op == 0xBF) { // movzx, movsx
         const uint8_t source = o.mod != 3 ? 0 : (op & 1) == 0 ? Reg8(o.rm) : Reg32(o.rm);
-        return {static_cast<uint8_t>(source | o.memory), Whole(RegReg(o, false), false, insn)};
+        return {static_cast<uint8_t>(source | o.memory), RegReg(o, false)};
     }
     if ((op >= 0x40 && op <= 0x4F) || op == 0xAF || op == 0xA3 || op == 0xAB || op == 0xB3 ||
         op == 0xBB || op == 0xA4 || op == 0xAC || op == 0x6E) {
@@ -183,7 +171,7 @@ RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn) {
     case InsnMap::OneByte:
         return OneByte(bytes[insn.opcodeAt], operands, insn);
     case InsnMap::TwoByte:
-        return TwoByte(bytes[insn.opcodeAt + 1], operands, insn);
+        return TwoByte(bytes[insn.opcodeAt + 1], operands);
     case InsnMap::Other:
         break;
     }

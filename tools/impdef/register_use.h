@@ -13,7 +13,7 @@ constexpr uint8_t kEdx = 1 << 2;
 
 struct RegisterUse {
     uint8_t reads;
-    uint8_t writes; // set whole (a write to CL or CX alone does not count)
+    uint8_t writes; // set, whole or in part: the function has given it a value of its own
 };
 
 // bytes: the instruction's bytes, as decoded into insn.
