@@ -1,12 +1,12 @@
 #include "call_analysis.h"
 
 #include "register_use.h"
+#include "rva_set.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
-#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -25,7 +25,7 @@ struct Walk {
     const CodeImage& image;
     bool callsReturn; // true inside a called function: its own calls are taken to return
     std::vector<PathStart> pending;
-    std::unordered_set<uint32_t> seen;
+    RvaSet seen;
     std::set<uint32_t> pops; // N of every ret N
     bool plainReturn = false;
     std::string unknown; // set on the first reason to give up
@@ -115,8 +115,8 @@ bool Step(Walk* walk, const X86Insn& insn, uint32_t* rva, uint32_t* bound) {
 void FollowPath(Walk* walk, PathStart start) {
     uint32_t rva = start.rva;
     uint32_t bound = start.tableBound;
-    while (walk->unknown.empty() && walk->seen.insert(rva).second) {
-        if (walk->seen.size() > kMaxInsns) {
+    while (walk->unknown.empty() && InsertRva(&walk->seen, rva)) {
+        if (walk->seen.count > kMaxInsns) {
             walk->unknown =
                 "it has more code than the " + std::to_string(kMaxInsns) + " instructions followed";
             return;

@@ -24,6 +24,10 @@ constexpr const char* kKeywords[] = {
 };
 
 bool IsKeyword(const std::string& word) {
+    // Every keyword is in capitals: most names are settled by their first letter.
+    if (word.empty() || word[0] < 'A' || word[0] > 'Z') {
+        return false;
+    }
     return std::any_of(std::begin(kKeywords), std::end(kKeywords),
                        [&](const char* keyword) { return word == keyword; });
 }
@@ -86,6 +90,10 @@ std::string Header(const ExportTable& table, const std::string& dllFileName) {
     return text;
 }
 
+void AppendComment(std::string* line, const std::string& comment) {
+    *line += " ; " + CommentText(comment);
+}
+
 // The comment on an examined export: what its code showed.
 std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool decorated) {
     if (call.kind == CallKind::Stdcall) {
@@ -131,21 +139,17 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     if (entry.data) {
         line += " DATA";
     }
-    std::vector<std::string> comments;
     if (entry.forwarded) {
-        comments.push_back("forwarded to " + entry.forwarder);
+        AppendComment(&line, "forwarded to " + entry.forwarder);
     }
     if (entry.named && !writable) {
-        comments.push_back("its name cannot be written in a .def file");
+        AppendComment(&line, "its name cannot be written in a .def file");
     }
     if (!namesOnly && entry.ordinal == 0) {
-        comments.push_back("ordinal 0 cannot be written in a .def file: imported by name");
+        AppendComment(&line, "ordinal 0 cannot be written in a .def file: imported by name");
     }
-    comments.push_back(CallComment(entry, call, decorate));
-    for (const std::string& comment : comments) {
-        if (!comment.empty()) {
-            line += " ; " + CommentText(comment);
-        }
+    if (call.kind == CallKind::Stdcall || call.kind == CallKind::Unknown) {
+        AppendComment(&line, CallComment(entry, call, decorate));
     }
     return line + kEol;
 }
@@ -168,6 +172,9 @@ std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& c
                      const std::string& dllFileName, bool namesOnly) {
     const std::set<std::string> realNames = WritableNames(table);
     std::string text = Header(table, dllFileName);
+    // Most lines are shorter than this: the text then grows without copying itself.
+    constexpr size_t kTypicalLine = 80;
+    text.reserve(text.size() + table.entries.size() * kTypicalLine);
     for (size_t i = 0; i < table.entries.size(); ++i) {
         text += EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly);
     }

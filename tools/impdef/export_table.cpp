@@ -49,18 +49,29 @@ bool LocateRange(ByteView file, const PeImage& image, uint32_t rva, uint64_t len
     return true;
 }
 
-bool ReadString(ByteView file, const PeImage& image, uint32_t rva, const std::string& what,
+// What a string is, for error messages: "export name 12". Worded only when needed, since a
+// DLL may have tens of thousands of names.
+struct StringWhat {
+    const char* text;
+    int64_t number; // -1: none
+};
+
+std::string Describe(StringWhat what) {
+    return what.number < 0 ? what.text : what.text + (" " + std::to_string(what.number));
+}
+
+bool ReadString(ByteView file, const PeImage& image, uint32_t rva, StringWhat what,
                 std::string* out, std::string* error) {
     uint64_t offset = 0;
     uint64_t rawEnd = 0;
     if (!MapRva(image, rva, &offset, &rawEnd)) {
-        *error = "the " + what + " (RVA " + Hex(rva) + ") lies outside every section";
+        *error = "the " + Describe(what) + " (RVA " + Hex(rva) + ") lies outside every section";
         return false;
     }
     if (!ReadCString(file, offset, rawEnd, out)) {
         *error = rawEnd < file.size
-                     ? "the " + what + " runs past the end of its section"
-                     : "is truncated: the " + what + " runs past the end of the file";
+                     ? "the " + Describe(what) + " runs past the end of its section"
+                     : "is truncated: the " + Describe(what) + " runs past the end of the file";
         return false;
     }
     return true;
@@ -86,7 +97,7 @@ bool ReadDirectory(ByteView file, const PeImage& image, ExportDirectory* dir, st
 std::string ReadInternalName(ByteView file, const PeImage& image, uint32_t nameRva) {
     std::string name;
     std::string ignored;
-    if (nameRva != 0 && ReadString(file, image, nameRva, "DLL name", &name, &ignored)) {
+    if (nameRva != 0 && ReadString(file, image, nameRva, {"DLL name", -1}, &name, &ignored)) {
         return name;
     }
     return std::string();
@@ -117,7 +128,7 @@ bool DescribeSlot(ByteView file, const PeImage& image, const ExportDirectory& di
     entry->forwarded = IsForwarder(image, address);
     entry->data = !entry->forwarded && IsData(image, address);
     if (entry->forwarded) {
-        return ReadString(file, image, address, "forwarder of ordinal " + std::to_string(ordinal),
+        return ReadString(file, image, address, {"forwarder of ordinal", int64_t(ordinal)},
                           &entry->forwarder, error);
     }
     return true;
@@ -137,6 +148,7 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
         return false;
     }
     uint64_t nameBytes = 0;
+    slotNames->reserve(std::min<uint64_t>(dir.nameCount, kMaxOrdinal + 1));
     for (uint32_t i = 0; i < dir.nameCount; ++i) {
         uint32_t nameRva = 0;
         uint16_t slot = 0;
@@ -149,7 +161,7 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
             return false;
         }
         std::string name;
-        if (!ReadString(file, image, nameRva, "export name " + std::to_string(i), &name, error)) {
+        if (!ReadString(file, image, nameRva, {"export name", i}, &name, error)) {
             return false;
         }
         if (name.size() > kMaxNameLength) {
