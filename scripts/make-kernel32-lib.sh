@@ -2,8 +2,9 @@
 # make-kernel32-lib.sh IMPDEF LIB OUT_DIR [RUNNER]
 # Makes OUT_DIR/kernel32.lib from Wine's own 32-bit kernel32.dll with our two tools, as a user
 # would: qen_impdef lists the names (no ordinals), the stdcall functions a header-free test
-# program calls get their decoration by hand (name@N, N = bytes of parameters), and Lib makes
-# the library. RUNNER (e.g. a build tree's wine-run) runs the tools when they are .exe files.
+# program calls get their decoration by hand (name@N == name, N = bytes of parameters: the
+# caller's symbol _name@N, imported by the DLL's name), and Lib makes the library. RUNNER
+# (e.g. a build tree's wine-run) runs the tools when they are .exe files.
 set -euo pipefail
 impdef=$(realpath "$1") lib=$(realpath "$2") out=$3 runner=${4:-}
 wine_dir=/usr/lib/i386-linux-gnu/wine/i386-windows
@@ -16,7 +17,7 @@ run "$impdef" k32/kernel32.dll -c -o kernel32.def
 decorations=(GetStdHandle@4 WriteFile@20 ExitProcess@4 GetCommandLineA@0 Sleep@4)
 for decorated in "${decorations[@]}"; do
     name=${decorated%@*}
-    sed -i -E "s/^(\s*)$name(\s|\$)/\1$decorated\2/" kernel32.def
+    sed -i -E "s/^(\s*)$name(\s|\$)/\1$decorated == $name\2/" kernel32.def
     grep -Eq "^\s*$decorated(\s|\$)" kernel32.def || { echo "kernel32.def has no $name"; exit 1; }
 done
 run "$lib" /NOLOGO /DEF:kernel32.def /MACHINE:IX86

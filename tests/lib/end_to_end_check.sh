@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # end_to_end_check.sh LIB_EXE IMPDEF_EXE WINE_RUN E2E_DIR WORK_DIR
 # The whole job as a user does it, with a real linker and loader: build a DLL with mingw,
-# list its exports with qen_impdef, decorate the stdcall name in the .def by hand, make the
+# list its exports with qen_impdef, decorate the stdcall name in the .def as the usage note says
+# (names only: with '== multiply', so that the import keeps the DLL's name), make the
 # import library with Lib, then link a program against it (and against a kernel32 library
 # that the same two tools make from Wine's own kernel32.dll) and run it under Wine.
 # Done twice: with the .def's ordinals (imports by ordinal) and with names only.
@@ -39,7 +40,13 @@ for variant in ordinals names; do
         run "$impdef_exe" ../testdll.dll -o testdll.def
         sed -i -E 's/^(\s*)Ordinal4 /\1secret_code /' testdll.def
     fi
-    sed -i -E 's/^(\s*)multiply(\s)/\1multiply@8\2/' testdll.def
+    # The caller's symbol is _multiply@8: with ordinals the usage note's _multiply@8 @2; with
+    # names only the import must stay multiply, which '==' says.
+    if [ "$variant" = names ]; then
+        sed -i -E 's/^(\s*)multiply(\s)/\1multiply@8 == multiply\2/' testdll.def
+    else
+        sed -i -E 's/^(\s*)multiply(\s)/\1_multiply@8\2/' testdll.def
+    fi
     echo "== $variant: testdll.def as edited"; cat testdll.def
     run "$lib_exe" /DEF:testdll.def /MACHINE:IX86 | tee lib.out
     grep -q '^Creating library testdll.lib$' lib.out

@@ -31,11 +31,12 @@ void RunCommandOn(const RunningProgram& program, int buttonId, const std::string
     ASSERT_TRUE(WaitForCommandEnd(program, chooser, kWaitMs));
 }
 
-// What a user does in an editor: the stdcall function gets its decoration (8 bytes of
-// parameters) and the ordinal-only export a name to call it by.
+// What a user does in an editor, as the usage note says: the stdcall function gets its
+// decoration _name@N (8 bytes of parameters), keeping its ordinal, and the ordinal-only export
+// a name to call it by.
 void DecorateAsAUserWould(const std::string& defPath) {
     std::string def = ReadWholeFile(defPath);
-    def = std::regex_replace(def, std::regex(R"(\bmultiply @)"), "multiply@8 @");
+    def = std::regex_replace(def, std::regex(R"(\bmultiply @)"), "_multiply@8 @");
     def = std::regex_replace(def, std::regex(R"(\bOrdinal4 @)"), "secret_code @");
     WriteWholeFile(defPath, def);
 }
