@@ -297,13 +297,15 @@ TEST(BuildImportLibrary, RefusesADefFileWithNothingToImportOrTooMuch) {
 }
 
 TEST(WriteArchive, RefusesMoreObjectsThanTheSecondLinkerMemberCanNumber) {
-    std::vector<ArchiveMember> members(65536, ArchiveMember{"x.dll", Bytes(2, 0), {}});
+    const uint8_t object[2] = {0, 0};
+    std::vector<ArchiveMember> members(65536, ArchiveMember{"x.dll", object, 2, {}, 0});
     Bytes lib;
     std::string error;
-    EXPECT_FALSE(WriteArchive(members, &lib, &error));
+    EXPECT_FALSE(WriteArchive(members, ByteSink{&lib, nullptr}, &error));
+    EXPECT_TRUE(lib.empty());
     EXPECT_EQ(error, "too many objects for one library: 65536, at most 65535");
     members.pop_back();
-    EXPECT_TRUE(WriteArchive(members, &lib, &error));
+    EXPECT_TRUE(WriteArchive(members, ByteSink{&lib, nullptr}, &error));
 }
 
 } // namespace

@@ -13,6 +13,7 @@ namespace {
 constexpr size_t kMaxFileSize = size_t(1) << 30;
 constexpr size_t kReadChunk = size_t(1) << 20;
 constexpr int kTempNameAttempts = 1000;
+constexpr size_t kWriteBuffer = size_t(1) << 16;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -34,14 +35,15 @@ size_t FileSizeHint(std::FILE* file) {
                                                                        : 0;
 }
 
-bool WriteAndClose(std::FILE* file, const void* data, size_t size) {
-    errno = 0;
-    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+// Closes the file; false with errno set when it or an earlier write failed.
+bool Close(std::FILE* file) {
+    const bool failed = std::ferror(file) != 0;
     const int writeErrno = errno;
+    errno = 0;
     const bool closed = std::fclose(file) == 0;
-    if (!written)
+    if (failed)
         errno = writeErrno;
-    return written && closed;
+    return !failed && closed;
 }
 
 // A temporary file that did not exist before, beside path; null with errno set on failure.
@@ -91,14 +93,30 @@ bool ReadFileContents(const std::string& path, std::string* text, std::string* e
 
 bool ReplaceFileContents(const std::string& path, const void* data, size_t size,
                          std::string* error) {
+    return ReplaceFileByWriting(
+        path,
+        [&](std::FILE* file, std::string*) {
+            std::fwrite(data, 1, size, file);
+            return true;
+        },
+        error);
+}
+
+bool ReplaceFileByWriting(const std::string& path,
+                          const std::function<bool(std::FILE*, std::string*)>& write,
+                          std::string* error) {
     std::string temporary;
     std::FILE* file = CreateTemporaryBeside(path, &temporary);
     if (file == nullptr) {
         *error = "cannot write '" + temporary + "': " + Reason();
         return false;
     }
-    if (!WriteAndClose(file, data, size)) {
-        *error = "cannot write '" + temporary + "': " + Reason();
+    errno = 0;
+    std::setvbuf(file, nullptr, _IOFBF, kWriteBuffer);
+    const bool written = write(file, error);
+    if (!Close(file) || !written) {
+        if (written)
+            *error = "cannot write '" + temporary + "': " + Reason();
         std::remove(temporary.c_str());
         return false;
     }

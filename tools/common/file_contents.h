@@ -3,6 +3,8 @@
 // carry the system's reason.
 
 #include <cstddef>
+#include <cstdio>
+#include <functional>
 #include <string>
 
 // Reads the file whole. On failure error says "cannot open the file: <reason>", "cannot read
@@ -14,3 +16,9 @@ bool ReadFileContents(const std::string& path, std::string* text, std::string* e
 // it was, and error names the file and the reason.
 bool ReplaceFileContents(const std::string& path, const void* data, size_t size,
                          std::string* error);
+
+// The same, with the contents written by write to the open temporary file. When write returns
+// false, its message is the error; a failing stream gives "cannot write" with the reason.
+bool ReplaceFileByWriting(const std::string& path,
+                          const std::function<bool(std::FILE*, std::string*)>& write,
+                          std::string* error);

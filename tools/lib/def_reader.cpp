@@ -3,6 +3,7 @@
 
 #include "file_contents.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -237,6 +238,8 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
     const char kByteOrderMark[] = "\xEF\xBB\xBF";
     if (all.substr(0, 3) == kByteOrderMark)
         all.remove_prefix(3);
+    // Room for one export a line, so that the list is not moved as it grows.
+    def->exports.reserve(static_cast<size_t>(std::count(all.begin(), all.end(), '\n')));
     std::vector<DefToken> tokens;
     std::string message;
     size_t next = 0;

@@ -95,8 +95,8 @@ Bytes MakeWeakAliasObject(const std::string& alias, const std::string& target, M
                             {alias, 0, 0, kSymClassWeakExternal, 1}});
 }
 
-Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName, Machine machine) {
-    Bytes out;
+void PutShortImportObject(Bytes& out, const ImportEntry& entry, const std::string& dllName,
+                          Machine machine) {
     PutU16(out, 0x0000); // Sig1: IMAGE_FILE_MACHINE_UNKNOWN
     PutU16(out, 0xFFFF); // Sig2
     PutU16(out, 0);      // version
@@ -109,5 +109,4 @@ Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName
                                       static_cast<uint16_t>(entry.nameType) << 2));
     PutText(out, entry.symbolName, true);
     PutText(out, dllName, true);
-    return out;
 }

@@ -19,4 +19,6 @@ Bytes MakeNullImportDescriptorObject(Machine machine);
 Bytes MakeNullThunkObject(const std::string& dllName, Machine machine);
 // An object that makes alias a weak external standing for target.
 Bytes MakeWeakAliasObject(const std::string& alias, const std::string& target, Machine machine);
-Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName, Machine machine);
+// Appends the short import object of entry to out.
+void PutShortImportObject(Bytes& out, const ImportEntry& entry, const std::string& dllName,
+                          Machine machine);

@@ -43,10 +43,15 @@ int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
         DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
     const std::string outPath =
         options.outPath.empty() ? DefaultLibraryPath(options.defPath) : options.outPath;
-    Bytes library;
-    if (!BuildImportLibrary(def, dllName, options.machine, &library, &error))
-        return Fail(err, options.defPath + ": " + error);
-    if (!ReplaceFileContents(outPath, library.data(), library.size(), &error))
+    // Streamed to the file; a .def that gives no library fails before anything is written, and
+    // the temporary file is removed.
+    const auto write = [&](std::FILE* file, std::string* message) {
+        if (WriteImportLibrary(def, dllName, options.machine, ByteSink{nullptr, file}, message))
+            return true;
+        *message = options.defPath + ": " + *message;
+        return false;
+    };
+    if (!ReplaceFileByWriting(outPath, write, &error))
         return Fail(err, error);
     *out += "Creating library " + outPath + "\n";
     return 0;
