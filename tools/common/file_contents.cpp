@@ -113,7 +113,14 @@ bool ReplaceFileByWriting(const std::string& path,
     }
     errno = 0;
     std::setvbuf(file, nullptr, _IOFBF, kWriteBuffer);
-    const bool written = write(file, error);
+    bool written = false;
+    try {
+        written = write(file, error);
+    } catch (...) { // out of memory: no temporary file left behind
+        std::fclose(file);
+        std::remove(temporary.c_str());
+        throw;
+    }
     if (!Close(file) || !written) {
         if (written)
             *error = "cannot write '" + temporary + "': " + Reason();
