@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -15,11 +16,22 @@ std::string ScratchPath(const char* extension) {
     return "/tmp/lib_run_fuzzer_" + std::to_string(getpid()) + extension;
 }
 
+const std::string& DefPath() {
+    static const std::string path = ScratchPath(".def");
+    return path;
+}
+
+void RemoveDefFile() {
+    std::remove(DefPath().c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string def = ScratchPath(".def");
+    static const std::string& def = DefPath();
     static const std::string lib = ScratchPath(".lib");
+    static const int removeAtExit = std::atexit(RemoveDefFile);
+    (void)removeAtExit;
     std::FILE* file = std::fopen(def.c_str(), "wb");
     if (file == nullptr)
         return 0;
