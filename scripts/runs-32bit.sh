@@ -4,6 +4,7 @@
 # for machines without 32-bit support can be tried anywhere.
 set -uo pipefail
 shopt -s extglob
+export LC_ALL=C # the reason in English, whatever the caller's locale
 loader=/usr/lib/wine/wine
 if [ "${MORVANE_NO_32BIT:-0}" = 1 ]; then
     echo "MORVANE_NO_32BIT=1 forces the machine to be treated as one that cannot run 32-bit programs"
