@@ -1,5 +1,6 @@
 // The two buttons of the real Morvane.exe, driven from outside: the chooser, the path box, the
 // command line the tool gets and the log, with the fake tool standing in for both tools.
+#include "commands/external_tools.h"
 #include "gui_driver.h"
 #include "morvane.h"
 #include "standard_dialogs.h"
@@ -145,7 +146,7 @@ TEST(MakeLibButton, RunsLibOnTheChosenDefinitionFile) {
     EXPECT_EQ(test.Text(IDC_DEF_PATH), def.path);
     EXPECT_EQ(test.Text(IDC_DLL_PATH), "");
     EXPECT_EQ(ReadWholeFile(tool + ".cmdline"),
-              "\"" + tool + "\" /DEF:\"" + def.path + "\" /MACHINE:IX86\n");
+              "\"" + tool + "\" /DEF:\"" + def.path + "\" " + kLibMachineOption + "\n");
     RemoveProgramFolder(def.folder);
 }
 
@@ -209,7 +210,7 @@ TEST(CommandButtons, AToolThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
     MessageBoxSeen seen = ReadMessageBox(box);
     EXPECT_EQ(seen.caption, "运行程序出错");
     EXPECT_EQ(seen.text,
-              "\"" + test.folder + "\\Lib.exe\" /DEF:\"" + def.path + "\" /MACHINE:IX86");
+              "\"" + test.folder + "\\Lib.exe\" /DEF:\"" + def.path + "\" " + kLibMachineOption);
     EXPECT_TRUE(seen.onlyOkButton);
     PressButton(box, IDOK);
     WaitForCommandEnd(test, box);

@@ -71,7 +71,7 @@ TEST(WebLink, ReleasingTheLeftButtonReleasesTheCapture) {
 
 TEST(WebLink, OtherMessagesReachTheStaticControl) {
     LinkDialog link;
-    EXPECT_EQ(GetWindowLongA(link.link, GWL_WNDPROC), reinterpret_cast<LONG>(LinkWndProc));
+    EXPECT_EQ(GetWindowLongPtrA(link.link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(LinkWndProc));
     SetWindowTextA(link.link, "網站 link");
     char text[32] = {};
     GetWindowTextA(link.link, text, sizeof(text));
