@@ -73,9 +73,14 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     const std::string def = work + "\\testdll.def";
     const std::string lib = work + "\\testdll.lib";
 
-    const std::string folder = MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
-                                                 {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
-                                                  {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
+    // MORVANE_PROGRAM_DIR: the program and its tools as they lie there, e.g. an unpacked
+    // release; otherwise the build's, gathered in a folder of their own.
+    const char* programDir = std::getenv("MORVANE_PROGRAM_DIR");
+    const std::string folder =
+        programDir ? WindowsPathOf(programDir)
+                   : MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
+                                       {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
+                                        {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
     ASSERT_FALSE(folder.empty());
     RunningProgram program;
     ASSERT_TRUE(StartProgram(folder + "\\Morvane.exe", program));
@@ -105,7 +110,8 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
     EXPECT_EQ(exitCode, 0u);
     StopProgram(program);
-    RemoveProgramFolder(folder);
+    if (!programDir)
+        RemoveProgramFolder(folder);
 }
 
 } // namespace
