@@ -76,11 +76,13 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     // MORVANE_PROGRAM_DIR: the program and its tools as they lie there, e.g. an unpacked
     // release; otherwise the build's, gathered in a folder of their own.
     const char* programDir = std::getenv("MORVANE_PROGRAM_DIR");
-    const std::string folder =
-        programDir ? WindowsPathOf(programDir)
-                   : MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
-                                       {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
-                                        {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
+    std::string folder;
+    if (programDir)
+        folder = WindowsPathOf(programDir);
+    else
+        folder = MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
+                                   {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
+                                    {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
     ASSERT_FALSE(folder.empty());
     RunningProgram program;
     ASSERT_TRUE(StartProgram(folder + "\\Morvane.exe", program));
