@@ -25,6 +25,12 @@ void TypeFileName(HWND chooser, const std::string& name) {
 } // namespace
 
 MessageBoxSeen ReadMessageBox(HWND box) {
+    // A thread that has not looked at its queue for 5 s counts as hung, and a message sent to
+    // it is given up at once, until the box's modal loop waits on the queue: wait for that.
+    for (DWORD waited = 0;
+         !SendWithTimeout(box, WM_NULL, 0, 0) && IsWindow(box) && waited < kDefaultTimeoutMs;
+         waited += 20)
+        Sleep(20);
     MessageBoxSeen seen = {};
     ReadWindowText(box, seen.caption);
     ReadControlText(box, kMessageBoxTextId, seen.text);
