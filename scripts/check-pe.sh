@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# check-pe.sh EXE gui|console [OBJDUMP]
-# Fails unless EXE is a 32-bit x86 PE for the given subsystem that imports only DLLs every
-# Windows has (so libgcc, libstdc++ and winpthread must be linked in statically).
+# check-pe.sh EXE gui|console x86|x64 [OBJDUMP]
+# Fails unless EXE is a PE for the given subsystem and machine (PE32 for x86, PE32+ for x64)
+# that imports only DLLs every Windows has (so libgcc, libstdc++ and winpthread must be
+# linked in statically).
 set -euo pipefail
-exe=$1 subsystem=$2 objdump=${3:-i686-w64-mingw32-objdump}
+exe=$1 subsystem=$2 machine=$3 objdump=${4:-objdump}
 system_dlls='^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|advapi32|ole32|oleaut32|msvcrt|ntdll|version|shlwapi|ws2_32)\.dll$'
 
 headers=$("$objdump" -p "$exe")
 fail=0
-grep -q '^Magic[[:space:]]*010b' <<<"$headers" || { echo "$exe: not a PE32 image"; fail=1; }
-grep -q 'file format pei-i386' <<<"$headers" || { echo "$exe: not an x86 image"; fail=1; }
+case $machine in
+    x86) magic=010b kind=PE32 format=pei-i386 ;;
+    x64) magic=020b kind=PE32+ format=pei-x86-64 ;;
+    *) echo "unknown machine $machine"; exit 2 ;;
+esac
+grep -q "^Magic[[:space:]]*$magic" <<<"$headers" || { echo "$exe: not a $kind image"; fail=1; }
+grep -q "file format $format" <<<"$headers" || { echo "$exe: not an $machine image"; fail=1; }
 case $subsystem in
     gui) want='00000002' ;;
     console) want='00000003' ;;

@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# lib-benchmark.sh LIB [EXPORTS]: times LIB against llvm-dlltool on one generated .def file
-# with EXPORTS entries (10000 by default): plain names, stdcall names, data, ordinals. Prints
-# the best of five runs of each and the sizes of both libraries. A measurement, not a test.
+# lib-benchmark.sh LIB [EXPORTS...]: times LIB against llvm-dlltool, side by side in one run,
+# on generated .def files with each number of EXPORTS (default 1000 5000 10000 30000 65000):
+# plain names, stdcall names, data, ordinals. For each size prints the best of five runs of
+# each tool (wall time, and user + system time, which other load on the machine disturbs
+# less), their ratio, each tool's peak memory and the libraries' sizes. A measurement, not a
+# test.
 set -euo pipefail
-lib=$(realpath "$1") count=${2:-10000}
+lib=$(realpath "$1")
+shift
+sizes=("${@:-1000 5000 10000 30000 65000}")
+read -r -a sizes <<<"${sizes[*]}"
 dlltool=$(command -v llvm-dlltool || command -v llvm-dlltool-14)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-{
+
+make_def() { # count
     echo "LIBRARY bench.dll"
     echo "EXPORTS"
-    for ((i = 1; i <= count; i++)); do
+    for ((i = 1; i <= $1; i++)); do
         case $((i % 4)) in
             0) echo "    Function$i @$i" ;;
             1) echo "    StdcallFunction$i@$((i % 7 * 4))" ;;
@@ -19,21 +26,33 @@ cd "$work"
             3) echo "    LongerExportedFunctionName_$i" ;;
         esac
     done
-} >bench.def
-
-best_of_five() { # command...: the shortest wall time in milliseconds
-    local best=999999 start end ms
-    for _ in 1 2 3 4 5; do
-        start=$(date +%s%N)
-        "$@" >/dev/null
-        end=$(date +%s%N)
-        ms=$(((end - start) / 1000000))
-        ((ms < best)) && best=$ms
-    done
-    echo "$best"
 }
 
-ours=$(best_of_five "$lib" /NOLOGO /DEF:bench.def /MACHINE:IX86 /OUT:ours.lib)
-theirs=$(best_of_five "$dlltool" -m i386 -k -d bench.def -l theirs.lib)
-echo "$count exports: Lib ${ours} ms, $(stat -c %s ours.lib) bytes;" \
-     "llvm-dlltool ${theirs} ms, $(stat -c %s theirs.lib) bytes (best of 5)"
+# command...: "wall_ms cpu_ms peak_kb", the best of five runs (fastest wall, fastest CPU,
+# largest peak).
+best_of_five() {
+    local wall=999999 cpu=999999 peak=0 start w u s c p
+    for _ in 1 2 3 4 5; do
+        start=$(date +%s%N)
+        /usr/bin/time -f '%U %S %M' -o time.txt "$@" >/dev/null
+        w=$((($(date +%s%N) - start) / 1000000))
+        read -r u s p <time.txt
+        c=$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%d", (u + s) * 1000 }')
+        ((w < wall)) && wall=$w
+        ((c < cpu)) && cpu=$c
+        ((p > peak)) && peak=$p
+    done
+    echo "$wall $cpu $peak"
+}
+
+printf '%8s | %-28s | %-28s | %s\n' exports "Lib: wall/cpu ms, peak KB" \
+    "llvm-dlltool: wall/cpu ms, KB" "Lib/dlltool wall, cpu; sizes"
+for count in "${sizes[@]}"; do
+    make_def "$count" >bench.def
+    read -r ow oc om < <(best_of_five "$lib" /NOLOGO /DEF:bench.def /MACHINE:IX86 /OUT:ours.lib)
+    read -r tw tc tm < <(best_of_five "$dlltool" -m i386 -k -d bench.def -l theirs.lib)
+    printf '%8d | %6d / %6d, %9d | %6d / %6d, %9d | %.2f, %.2f; %d / %d bytes\n' "$count" \
+        "$ow" "$oc" "$om" "$tw" "$tc" "$tm" "$(awk -v a="$ow" -v b="$tw" 'BEGIN { print a / b }')" \
+        "$(awk -v a="$oc" -v b="$tc" 'BEGIN { print (b ? a / b : 0) }')" \
+        "$(stat -c %s ours.lib)" "$(stat -c %s theirs.lib)"
+done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # link-and-run-check.sh LIBRARY PROGRAM.c DLL EXPECTED_OUTPUT KERNEL32_LIB [WORK_DIR]
-# Compiles a header-free C program for 32-bit Windows with clang (the Visual C++ target),
+# Compiles a header-free C program for 32-bit Windows (64-bit with MORVANE_MACHINE=x64) with
+# clang (the Visual C++ target),
 # links it with lld-link against LIBRARY and KERNEL32_LIB only, puts DLL beside it, runs it
 # under Wine and compares its standard output with EXPECTED_OUTPUT. The program's entry point
 # is `void __cdecl start(void)`, and it ends with ExitProcess. The imports of the linked
@@ -14,12 +15,13 @@ work=${6:-$(mktemp -d)}
 mkdir -p "$work"
 wine_run=${WINE_RUN:-$here/wine.sh}
 tool() { command -v "$1" || command -v "$1-14"; }
+source "$here/machine.sh"
 
 cd "$work"
 cp "$dll" .
 # -ffreestanding: no calls into a C runtime that is not linked.
-clang --target=i686-pc-windows-msvc -O0 -ffreestanding -c "$program" -o program.obj
-"$(tool lld-link)" /nologo /machine:x86 /nodefaultlib /entry:start /subsystem:console \
+clang --target="$clang_target" -O0 -ffreestanding -c "$program" -o program.obj
+"$(tool lld-link)" /nologo /machine:"$link_machine" /nodefaultlib /entry:start /subsystem:console \
     /out:program.exe program.obj "$library" "$kernel32"
 "$(tool llvm-readobj)" --coff-imports program.exe >program.imports
 "$wine_run" program.exe >program.out 2>program.err || {

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# screenshot.sh [OUT.png]: starts the built Morvane.exe under Wine on a private Xvfb display
-# and saves a PNG of its dialog as the user sees it (default: build/windows/screenshot.png).
+# screenshot.sh [OUT.png] [windows|windows64]: starts the built Morvane.exe under Wine on a
+# private Xvfb display and saves a PNG of its dialog as the user sees it (default:
+# build/windows/screenshot.png, of the 32-bit build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-out=$(realpath -m "${1:-build/windows/screenshot.png}")
-exe=build/windows/src/Morvane.exe
-[ -f "$exe" ] || { echo "$exe is missing: run scripts/build.sh windows first" >&2; exit 1; }
-export WINEPREFIX=$PWD/build/windows/wineprefix
+config=${2:-windows}
+out=$(realpath -m "${1:-build/$config/screenshot.png}")
+exe=build/$config/src/Morvane.exe
+[ -f "$exe" ] || { echo "$exe is missing: run scripts/build.sh $config first" >&2; exit 1; }
+export WINEPREFIX=$PWD/build/$config/wineprefix
+[ "$config" = windows64 ] && export MORVANE_WINE_ARCH=win64
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail

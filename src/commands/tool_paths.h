@@ -1,4 +1,5 @@
-// Where the tools are and which files they work on. All searches are byte-wise.
+// Where the tools are and which files they work on. Paths are code-page-936 text, searched
+// character by character: the second byte of a double-byte character is never a separator.
 #pragma once
 #include "morvane.h"
 

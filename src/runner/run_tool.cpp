@@ -5,8 +5,9 @@
 
 #include <windows.h>
 
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "the 32-bit record");
-static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit record");
+// The records' sizes on 32-bit Windows, and on 64-bit Windows for the test twin.
+static_assert(sizeof(SECURITY_ATTRIBUTES) == (sizeof(void*) == 4 ? 12 : 24), "the record");
+static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104), "the record");
 
 namespace {
 

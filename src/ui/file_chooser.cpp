@@ -6,8 +6,10 @@
 
 #include <cstddef>
 
-// 76 bytes: the record up to the members that Windows 2000 added.
-static_assert(offsetof(OPENFILENAMEA, pvReserved) == 76, "the 32-bit record");
+// The record up to the members that Windows 2000 added: 76 bytes on 32-bit Windows, 136 on
+// 64-bit Windows (the test twin).
+static_assert(offsetof(OPENFILENAMEA, pvReserved) == (sizeof(void*) == 4 ? 76 : 136),
+              "the record before Windows 2000");
 
 bool ChooseFile(DialogHandle owner, AnsiText& chosenPath, const char* filter) {
     char fileName[MAX_PATH_SIZE] = {};

@@ -7,14 +7,30 @@
 #include <windows.h>
 #include <commctrl.h>
 
+namespace {
+
+constexpr char kNoDialogText[] = "无法创建主对话框!";
+constexpr char kStartupErrorCaption[] = "启动程序出错";
+
+} // namespace
+
 void LoadProgramGlobals() {
     g_instance = GetModuleHandleA(nullptr);
     g_icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
 }
 
+int RunMainDialog() {
+    INT_PTR ended =
+        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
+    // -1: the template could not be loaded or the dialog not created, so nothing was shown.
+    if (ended != -1)
+        return 0;
+    MessageBoxA(nullptr, kNoDialogText, kStartupErrorCaption, MB_ICONERROR);
+    return 1;
+}
+
 void ProgramMain(int, char**) {
     InitCommonControls();
     LoadProgramGlobals();
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
-    ExitProcess(0);
+    ExitProcess(static_cast<UINT>(RunMainDialog()));
 }

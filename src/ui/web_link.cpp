@@ -27,7 +27,7 @@ void FollowMouse(HWND link, LPARAM position) {
 void SetUpWebLink(DialogHandle dialog) {
     HWND link = GetDlgItem(dialog, IDC_WEB_LINK);
     g_previousLinkProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongA(link, GWL_WNDPROC, reinterpret_cast<LONG>(LinkWndProc)));
+        SetWindowLongPtrA(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkWndProc)));
 }
 
 LRESULT CALLBACK LinkWndProc(HWND link, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,9 +1,11 @@
 // Stands in for the definition tool, Lib.exe and the browser in tests. Its first argument picks
 // what it prints; any other first argument (a real tool's command line) makes it append its
-// whole command line and a LF to "<its own path>.cmdline" and then print the bytes of
-// "<its own path>.out", if that file exists.
+// whole command line and a LF to "<its own path>.cmdline", and its current folder and a LF to
+// "<its own path>.cwd", then print the bytes of "<its own path>.out", if that file exists, and
+// then wait as long as "<its own path>.hold" exists (20 s at most, then it says so).
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -16,8 +18,12 @@ void Write(DWORD stdHandle, const std::string& bytes) {
               nullptr);
 }
 
-void Out(const std::string& bytes) { Write(STD_OUTPUT_HANDLE, bytes); }
-void Err(const std::string& bytes) { Write(STD_ERROR_HANDLE, bytes); }
+void Out(const std::string& bytes) {
+    Write(STD_OUTPUT_HANDLE, bytes);
+}
+void Err(const std::string& bytes) {
+    Write(STD_ERROR_HANDLE, bytes);
+}
 
 std::string OwnPath() {
     char path[MAX_PATH];
@@ -25,13 +31,45 @@ std::string OwnPath() {
     return std::string(path, length);
 }
 
+void AppendLine(const std::string& path, const std::string& line) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << line << '\n';
+}
+
 int RecordAndReplay() {
-    std::ofstream record(OwnPath() + ".cmdline", std::ios::binary | std::ios::app);
-    record << GetCommandLineA() << '\n';
-    record.close();
+    AppendLine(OwnPath() + ".cmdline", GetCommandLineA());
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    AppendLine(OwnPath() + ".cwd", folder);
     std::ifstream replay(OwnPath() + ".out", std::ios::binary);
     if (replay)
         Out(std::string(std::istreambuf_iterator<char>(replay), std::istreambuf_iterator<char>()));
+    const std::string hold = OwnPath() + ".hold";
+    for (int waited = 0; GetFileAttributesA(hold.c_str()) != INVALID_FILE_ATTRIBUTES;
+         waited += 20) {
+        if (waited >= 20000) {
+            Out("held too long\n");
+            break;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+// Prints how it was started: the start-up flags, the show state and what waits on its standard
+// input (read only when something does, so that a wrong handle cannot block it).
+int ReportStartup() {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    GetStartupInfoA(&startup);
+    char input[64] = {};
+    DWORD available = 0;
+    DWORD read = 0;
+    if (PeekNamedPipe(startup.hStdInput, nullptr, 0, nullptr, &available, nullptr) && available)
+        ReadFile(startup.hStdInput, input, sizeof(input) - 1, &read, nullptr);
+    char report[160];
+    std::snprintf(report, sizeof(report), "flags %lx show %u stdin '%s'\n",
+                  static_cast<unsigned long>(startup.dwFlags), startup.wShowWindow, input);
+    Out(report);
     return 0;
 }
 
@@ -45,8 +83,8 @@ int StartLateGrandchild() {
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
         return 1;
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
@@ -99,7 +137,9 @@ int main(int argc, char** argv) {
     else if (mode == "late_line") {
         Sleep(700);
         Out("grandchild line\n");
-    } else if (mode == "many_lines")
+    } else if (mode == "startup")
+        return ReportStartup();
+    else if (mode == "many_lines")
         return PrintManyLines(10000);
     else
         return RecordAndReplay();

@@ -1,6 +1,7 @@
 // The real Morvane.exe, started and read from outside as a user's second program would.
 #include "gui_driver.h"
 #include "morvane.h"
+#include "standard_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -198,5 +199,49 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseCase{"CloseBoxOfTheSystemMenu", WM_SYSCOMMAND, SC_CLOSE, 0},
                     CloseCase{"WmCloseAfterEscape", WM_CLOSE, 0, IDCANCEL}),
     [](const testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
+
+// A dialog template whose one control is of a class nobody registered: no dialog can be made
+// from it.
+std::vector<WORD> TemplateThatCannotLoad() {
+    // Style, extended style, one item, place and size, no menu, the standard class, no title.
+    std::vector<WORD> words = {
+        LOWORD(WS_POPUP), HIWORD(WS_POPUP), 0, 0, 1, 0, 0, 100, 100, 0, 0, 0};
+    // The item: style, extended style, place and size, ID, class name, no title, no data.
+    const WORD item[] = {
+        LOWORD(WS_CHILD | WS_VISIBLE), HIWORD(WS_CHILD | WS_VISIBLE), 0, 0, 0, 0, 10, 10, 1};
+    words.insert(words.end(), std::begin(item), std::end(item));
+    for (char c : "NoSuchClass")
+        words.push_back(static_cast<WORD>(c));
+    words.insert(words.end(), {0, 0});
+    return words;
+}
+
+// A copy of the program whose dialog template cannot load cannot show its dialog: it says so
+// and does not end with the exit code of success.
+TEST(StartingWithABrokenDialogTemplate, TellsTheUserAndEndsWithAnErrorCode) {
+    std::string folder = MakeProgramFolder(kMorvaneExe, {});
+    ASSERT_FALSE(folder.empty());
+    const std::string exe = folder + "\\Morvane.exe";
+    std::vector<WORD> broken = TemplateThatCannotLoad();
+    HANDLE update = BeginUpdateResourceA(exe.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    ASSERT_TRUE(UpdateResourceA(update, RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN),
+                                MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), broken.data(),
+                                static_cast<DWORD>(broken.size() * sizeof(WORD))));
+    ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
+    RunningProgram program;
+    // The first dialog of the process is then the message box.
+    ASSERT_TRUE(StartProgram(exe, program));
+    MessageBoxSeen box = ReadMessageBox(program.dialog);
+    EXPECT_EQ(box.caption, "启动程序出错");
+    EXPECT_EQ(box.text, "无法创建主对话框!");
+    EXPECT_TRUE(box.onlyOkButton);
+    PressButton(program.dialog, IDOK);
+    DWORD exitCode = 0;
+    EXPECT_TRUE(WaitForExit(program, kDefaultTimeoutMs, exitCode));
+    EXPECT_NE(exitCode, 0u);
+    StopProgram(program);
+    EXPECT_TRUE(RemoveProgramFolder(folder));
+}
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 // One line per export: name, then @ordinal and the flags that are set.
@@ -9,8 +12,10 @@ std::string Describe(const DefFile& def) {
     std::string text = "library=" + def.libraryName + "\n";
     for (const DefExport& e : def.exports) {
         text += e.name;
-        if (e.ordinal != 0)
+        if (e.hasOrdinal)
             text += " @" + std::to_string(e.ordinal);
+        if (!e.importName.empty())
+            text += " ==" + e.importName;
         text += e.noName ? " NONAME" : "";
         text += e.isPrivate ? " PRIVATE" : "";
         text += e.isData ? " DATA" : "";
@@ -48,7 +53,17 @@ TEST(ParseDefText, ReadsTheExportsWithTheirOrdinalsAndFlags) {
         {"LIBRARY\nEXPORTS\n", "library=\n"},
         {"LIBRARY BASE=0x10000000\n", "library=\n"},
         {"", "library=\n"},
-        {"EXPORTS\nmax @65535\nlead @007\n", "library=\nmax @65535 (2)\nlead @7 (3)\n"},
+        {"EXPORTS\nmax @65535\nlead @007\nzero @0\n",
+         "library=\nmax @65535 (2)\nlead @7 (3)\nzero @0 (4)\n"},
+        // Two names of one function share its ordinal.
+        {"EXPORTS\na @3\nb\nc @3\n", "library=\na @3 (2)\nb (3)\nc @3 (4)\n"},
+        // Lines end with CR, LF or CR LF, mixed; a UTF-8 byte order mark is skipped.
+        {"LIBRARY foo\rEXPORTS\ra\r\rb\n\nc\r\nd", "library=foo\na (3)\nb (5)\nc (7)\nd (8)\n"},
+        {"\xEF\xBB\xBFLIBRARY foo\nEXPORTS\na\n", "library=foo\na (3)\n"},
+        // The import name after '==', with or without blanks, before or after the attributes.
+        {"EXPORTS\na==b\nc @2 NONAME == d DATA\ne = f == \"g h\"\n",
+         "library=\na ==b (2)\nc @2 ==d NONAME DATA (3)\ne ==g h (4)\n"},
+        {"LIBRARY \"my lib.dll\" BASE=0x10000000\n", "library=my lib.dll\n"},
     };
     for (const ReadCase& c : cases) {
         DefFile def;
@@ -64,20 +79,19 @@ TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
         {"EXPORTS\na @\n", "t.def(2): error: ordinal expected, but got end of line"},
         {"EXPORTS\na @12b\n", "t.def(2): error: ordinal expected, but got '12b'"},
         {"EXPORTS\na @-1\n", "t.def(2): error: ordinal expected, but got '-1'"},
-        {"EXPORTS\na @0\n", "t.def(2): error: ordinal 0 out of range 1..65535"},
-        {"EXPORTS\na @65536\n", "t.def(2): error: ordinal 65536 out of range 1..65535"},
+        {"EXPORTS\na @65536\n", "t.def(2): error: ordinal 65536 out of range 0..65535"},
         {"EXPORTS\na @99999999999999999999\n",
-         "t.def(2): error: ordinal 99999999999999999999 out of range 1..65535"},
+         "t.def(2): error: ordinal 99999999999999999999 out of range 0..65535"},
         {"EXPORTS\na @1 @2\n", "t.def(2): error: one ordinal expected, but got a second one: '@2'"},
         {"EXPORTS\na NONAME\n", "t.def(2): error: NONAME needs an ordinal: name @ordinal NONAME"},
-        {"EXPORTS\na CONSTANT\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'CONSTANT'"},
+        {"EXPORTS\na CONSTANT\n", "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' "
+                                  "expected, but got 'CONSTANT'"},
         {"EXPORTS\na b\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'b'"},
+         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'b'"},
         {"EXPORTS\na @1 data\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'data'"},
+         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'data'"},
         {"EXPORTS\na @1 \"DATA\"\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE or DATA expected, but got 'DATA'"},
+         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'DATA'"},
         {"EXPORTS\na =\n", "t.def(2): error: internal name expected after '='"},
         {"EXPORTS\n= a\n", "t.def(2): error: export name expected, but got '='"},
         {"EXPORTS\n\"\"\n", "t.def(2): error: export name expected, but got ''"},
@@ -88,7 +102,15 @@ TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
         {"LIBRARY a\nNAME b\n",
          "t.def(2): error: one LIBRARY or NAME statement expected, but got a second one"},
         {"EXPORTS\na\nb\n  a @3\n", "t.def(4): error: duplicate export 'a', first at line 2"},
-        {"EXPORTS\na @3\nb\nc @3\n", "t.def(4): error: duplicate ordinal 3, first at line 2"},
+        {"LIBRARY my lib.dll\n", "t.def(1): error: one DLL name and BASE=address expected, but "
+                                 "got 'lib.dll'; a name with blanks goes in quotes: \"my ...\""},
+        {"LIBRARY a BASE\n",
+         "t.def(1): error: one DLL name and BASE=address expected, but got 'BASE'; a name with "
+         "blanks goes in quotes: \"a ...\""},
+        {"EXPORTS\na ==\n", "t.def(2): error: import name expected after '=='"},
+        {"EXPORTS\na == b == c\n", "t.def(2): error: one '==' expected, but got a second one"},
+        {"EXPORTS\n== a\n", "t.def(2): error: export name expected, but got '=='"},
+        {"EXPORTS\na = == b\n", "t.def(2): error: internal name expected after '='"},
         {"EXPORTS\nx@8\nx@8 PRIVATE\n", "t.def(3): error: duplicate export 'x@8', first at line 2"},
     };
     for (const ReadCase& c : cases) {
@@ -96,6 +118,26 @@ TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
         std::string error;
         EXPECT_FALSE(ParseDefText(c.text, "t.def", &def, &error)) << c.text;
         EXPECT_EQ(error, c.expected) << c.text;
+    }
+}
+
+TEST(ParseDefText, CutsTheEchoOfAVeryLongWord) {
+    const std::string digits(5000, '7');
+    const std::string forty7(40, '7');
+    const std::string name(300, 'n');
+    const std::pair<std::string, std::string> cases[] = {
+        {"EXPORTS\na @" + digits,
+         "ordinal " + forty7 + "... (5000 characters) out of range 0..65535"},
+        {"EXPORTS\na @x" + digits,
+         "ordinal expected, but got 'x" + forty7.substr(1) + "... (5001 characters)'"},
+        {"EXPORTS\na " + name, "@ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got '" +
+                                   name.substr(0, 40) + "... (300 characters)'"},
+    };
+    for (const auto& c : cases) {
+        DefFile def;
+        std::string error;
+        EXPECT_FALSE(ParseDefText(c.first, "t.def", &def, &error));
+        EXPECT_EQ(error, "t.def(2): error: " + c.second);
     }
 }
 
@@ -110,7 +152,8 @@ TEST(ReadDefFile, ReportsAFileThatCannotBeOpened) {
     DefFile def;
     std::string error;
     EXPECT_FALSE(ReadDefFile("no such dir/missing.def", &def, &error));
-    EXPECT_EQ(error, "no such dir/missing.def: error: cannot open the file");
+    EXPECT_EQ(error, "no such dir/missing.def: error: cannot open the file: " +
+                         std::string(std::strerror(ENOENT)));
 }
 
 } // namespace

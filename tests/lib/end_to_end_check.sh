@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # end_to_end_check.sh LIB_EXE IMPDEF_EXE WINE_RUN E2E_DIR WORK_DIR
 # The whole job as a user does it, with a real linker and loader: build a DLL with mingw,
-# list its exports with qen_impdef, decorate the stdcall name in the .def by hand, make the
+# list its exports with qen_impdef, decorate the stdcall name in the .def as the usage note says
+# (names only: with '== multiply', so that the import keeps the DLL's name), make the
 # import library with Lib, then link a program against it (and against a kernel32 library
 # that the same two tools make from Wine's own kernel32.dll) and run it under Wine.
 # Done twice: with the .def's ordinals (imports by ordinal) and with names only.
+# MORVANE_MACHINE=x64 does the same for 64-bit Windows, where nothing is decorated.
 set -euo pipefail
 lib_exe=$(realpath "$1") impdef_exe=$(realpath "$2") wine_run=$(realpath "$3")
 e2e=$(realpath "$4") work=$5
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../scripts/machine.sh"
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
 
 run() { "$wine_run" "$@" | tr -d '\r'; }
 
 # The DLL: cdecl, stdcall exported without decoration, data, an ordinal-only export.
-i686-w64-mingw32-gcc -shared -O2 -o testdll.dll "$e2e/testdll.c" "$e2e/testdll_exports.def" \
-    -Wl,--kill-at
+build_test_dll testdll.dll
 
 # kernel32.lib from Wine's kernel32.dll, made by the same two tools.
 bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" . "$wine_run"
@@ -39,9 +41,15 @@ for variant in ordinals names; do
         run "$impdef_exe" ../testdll.dll -o testdll.def
         sed -i -E 's/^(\s*)Ordinal4 /\1secret_code /' testdll.def
     fi
-    sed -i -E 's/^(\s*)multiply(\s)/\1multiply@8\2/' testdll.def
+    # The caller's symbol is _multiply@8 (x86 only): with ordinals the usage note's
+    # _multiply@8 @2; with names only the import must stay multiply, which '==' says.
+    if [ "$link_machine" = x86 ] && [ "$variant" = names ]; then
+        sed -i -E 's/^(\s*)multiply(\s)/\1multiply@8 == multiply\2/' testdll.def
+    elif [ "$link_machine" = x86 ]; then
+        sed -i -E 's/^(\s*)multiply(\s)/\1_multiply@8\2/' testdll.def
+    fi
     echo "== $variant: testdll.def as edited"; cat testdll.def
-    run "$lib_exe" /DEF:testdll.def /MACHINE:IX86 | tee lib.out
+    run "$lib_exe" /DEF:testdll.def "$lib_machine" | tee lib.out
     grep -q '^Creating library testdll.lib$' lib.out
     cd ..
     WINE_RUN=$wine_run bash "$here/../../scripts/link-and-run-check.sh" "$variant/testdll.lib" \

@@ -47,6 +47,17 @@ std::vector<std::string> ReadNames(const Bytes& b, size_t offset, size_t count) 
     return names;
 }
 
+// A COFF symbol record's name: in the record, or at an offset into the string table.
+std::string SymbolName(const Bytes& obj, size_t symbols, size_t index) {
+    const size_t record = symbols + 18 * index;
+    if (ReadLE(obj, record, 4) != 0) {
+        const std::string inRecord = ReadText(obj, record, 8);
+        return inRecord.substr(0, inRecord.find('\0'));
+    }
+    const size_t strings = symbols + 18 * ReadLE(obj, 12, 4);
+    return ReadNames(obj, strings + ReadLE(obj, record + 4, 4), 1)[0];
+}
+
 struct Member {
     size_t headerOffset;
     std::string name; // the header's name field, blanks trimmed
@@ -176,7 +187,7 @@ TEST(BuildImportLibrary, WritesShortImportHeadersWithTypeNameTypeAndOrdinal) {
     ASSERT_EQ(members.size(), 10u);
     const ShortImportCase cases[] = {
         {6, "_zeta", 0, 0 | 2 << 2},    // code, no prefix
-        {7, "_alpha@4", 0, 0 | 3 << 2}, // code, undecorate
+        {7, "_alpha@4", 0, 0 | 2 << 2}, // code, no prefix
         {8, "_mid", 7, 0 | 0 << 2},     // code, ordinal
         {9, "_val", 0, 1 | 2 << 2},     // data, no prefix
     };
@@ -231,14 +242,70 @@ TEST(BuildImportLibrary, PutsALongDllNameIntoTheLongnamesMemberOnce) {
         EXPECT_EQ(members[i].name, "/0");
 }
 
-TEST(WriteArchive, RefusesMoreObjectsThanTheSecondLinkerMemberCanNumber) {
-    std::vector<ArchiveMember> members(65536, ArchiveMember{"x.dll", Bytes(2, 0), {}});
+TEST(BuildImportLibrary, MakesAnAliasOfItsOwnImportWhenNoNameTypeGivesTheImportName) {
+    const Bytes lib = Build("EXPORTS\n f == g\n v == w DATA\n g\n", "a.dll", Machine::X86);
+    const std::vector<Member> members = ReadMembers(lib);
+    ASSERT_EQ(members.size(), 3u + 3u + 5u);
+    // f: aliases _f -> _g and __imp__f -> __imp__g, g's import made by its own entry later;
+    // v: the import of w, then the alias __imp__v -> __imp__w.
+    const struct {
+        size_t member;
+        const char* target;
+        const char* alias;
+    } aliases[] = {{6, "_g", "_f"}, {7, "__imp__g", "__imp__f"}, {9, "__imp__w", "__imp__v"}};
+    for (const auto& alias : aliases) {
+        const Bytes& obj = members[alias.member].data;
+        EXPECT_EQ(ReadLE(obj, 0, 2), 0x014Cu);
+        EXPECT_EQ(ReadLE(obj, 2, 2), 0u);  // no sections
+        EXPECT_EQ(ReadLE(obj, 12, 4), 4u); // @feat.00, target, weak external, auxiliary record
+        const size_t symbols = ReadLE(obj, 8, 4) + 18;
+        EXPECT_EQ(SymbolName(obj, symbols - 18, 0), "@feat.00");
+        EXPECT_EQ(ReadLE(obj, symbols - 18 + 8, 4), 1u);    // safe for /SAFESEH
+        EXPECT_EQ(ReadLE(obj, symbols + 12, 2), 0u);        // target: undefined
+        EXPECT_EQ(ReadLE(obj, symbols + 16, 1), 2u);        // external
+        EXPECT_EQ(ReadLE(obj, symbols + 18 + 16, 1), 105u); // weak external
+        EXPECT_EQ(ReadLE(obj, symbols + 18 + 17, 1), 1u);   // one auxiliary record
+        EXPECT_EQ(ReadLE(obj, symbols + 36, 4), 1u);        // stands for symbol 1
+        EXPECT_EQ(ReadLE(obj, symbols + 40, 4), 3u);        // searched as an alias
+        EXPECT_EQ(SymbolName(obj, symbols - 18, 1), alias.target);
+        EXPECT_EQ(SymbolName(obj, symbols - 18, 2), alias.alias);
+    }
+    EXPECT_EQ(ReadText(members[8].data, 20, 4), std::string("_w\0a", 4));
+    EXPECT_EQ(ReadLE(members[8].data, 18, 2), 1u | 2u << 2); // data, no prefix
+    EXPECT_EQ(ReadText(members[10].data, 20, 4), std::string("_g\0a", 4));
+}
+
+TEST(BuildImportLibrary, RefusesADefFileWithNothingToImportOrTooMuch) {
+    DefFile def;
     Bytes lib;
     std::string error;
-    EXPECT_FALSE(WriteArchive(members, &lib, &error));
+    EXPECT_FALSE(BuildImportLibrary(def, "a.dll", Machine::X86, &lib, &error));
+    EXPECT_EQ(error, "no exports: the .def file lists none after EXPORTS");
+    def.exports.resize(65533);
+    for (size_t i = 0; i < def.exports.size(); ++i)
+        def.exports[i].name = "f" + std::to_string(i);
+    EXPECT_FALSE(BuildImportLibrary(def, "a.dll", Machine::X64, &lib, &error));
+    EXPECT_EQ(error, "too many exports: 65533 to import; one import library holds at most 65532 "
+                     "(its symbol index numbers the objects with 16 bits, and 3 objects describe "
+                     "the DLL; an export imported through '==' may take 3)");
+    def.exports.back().isPrivate = true;
+    EXPECT_TRUE(BuildImportLibrary(def, "a.dll", Machine::X64, &lib, &error)) << error;
+    for (DefExport& exported : def.exports)
+        exported.isPrivate = true;
+    EXPECT_FALSE(BuildImportLibrary(def, "a.dll", Machine::X86, &lib, &error));
+    EXPECT_EQ(error, "no exports: all are PRIVATE");
+}
+
+TEST(WriteArchive, RefusesMoreObjectsThanTheSecondLinkerMemberCanNumber) {
+    const uint8_t object[2] = {0, 0};
+    std::vector<ArchiveMember> members(65536, ArchiveMember{"x.dll", object, 2, {}, 0});
+    Bytes lib;
+    std::string error;
+    EXPECT_FALSE(WriteArchive(members, ByteSink{&lib, nullptr}, &error));
+    EXPECT_TRUE(lib.empty());
     EXPECT_EQ(error, "too many objects for one library: 65536, at most 65535");
     members.pop_back();
-    EXPECT_TRUE(WriteArchive(members, &lib, &error));
+    EXPECT_TRUE(WriteArchive(members, ByteSink{&lib, nullptr}, &error));
 }
 
 } // namespace

@@ -57,8 +57,8 @@ TEST(ParseLibOptions, AcceptsSlashOrDashAndAnyCaseForOptionNamesButKeepsValues) 
         {{"/DEF:a.def", "extra.obj"}, "a.def", "", "", Machine::X86, false, false, 1},
         {{"/NOLOGO:yes", "/DEF:a.def"}, "a.def", "", "", Machine::X86, false, false, 1},
         // A later option wins.
-        {{"/DEF:a.def", "/DEF:b.def", "/MACHINE:X64", "/MACHINE:X86"},
-         "b.def",
+        {{"/DEF:a.def", "/MACHINE:X64", "/MACHINE:X86"},
+         "a.def",
          "",
          "",
          Machine::X86,
@@ -92,6 +92,9 @@ TEST(ParseLibOptions, RefusesAnUnknownMachineAndOptionsWithoutTheirValue) {
         {"/DEF:"},
         {"/DEF:a.def", "/OUT:"},
         {"/DEF:a.def", "/NAME"},
+        {"/DEF:a.def", "/DEF:a.def"},
+        {"/DEF:a.def", "/OUT:a.lib", "/out:b.lib"},
+        {"/NAME:a", "/DEF:a.def", "/NAME:b"},
     };
     for (const std::vector<std::string>& args : cases) {
         LibOptions options;
@@ -102,12 +105,18 @@ TEST(ParseLibOptions, RefusesAnUnknownMachineAndOptionsWithoutTheirValue) {
     }
 }
 
-TEST(ParseLibOptions, NamesTheMachineItCannotUse) {
-    LibOptions options;
-    std::vector<std::string> warnings;
-    std::string error;
-    ParseLibOptions({"/MACHINE:ARM64"}, &options, &warnings, &error);
-    EXPECT_EQ(error, "machine X86, IX86, I386, X64 or AMD64 expected, but got 'ARM64'");
+TEST(ParseLibOptions, NamesWhatItCannotUse) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"/MACHINE:ARM64"}, "machine X86, IX86, I386, X64 or AMD64 expected, but got 'ARM64'"},
+        {{"/DEF:a.def", "-def:b.def"}, "option /DEF given twice: 'a.def' and 'b.def'"},
+    };
+    for (const auto& c : cases) {
+        LibOptions options;
+        std::vector<std::string> warnings;
+        std::string error;
+        EXPECT_FALSE(ParseLibOptions(c.first, &options, &warnings, &error));
+        EXPECT_EQ(error, c.second);
+    }
 }
 
 } // namespace

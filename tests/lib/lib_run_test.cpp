@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,14 +28,14 @@ class LibRunTest : public ::testing::Test {
     std::string Path(const char* name) const { return (dir / name).string(); }
 
     int Run(const std::vector<std::string>& args) {
-        out.str("");
-        err.str("");
-        return RunLib(args, out, err);
+        out.clear();
+        err.clear();
+        return RunLib(args, &out, &err);
     }
 
     fs::path dir;
-    std::ostringstream out;
-    std::ostringstream err;
+    std::string out;
+    std::string err;
 };
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -43,6 +45,19 @@ void WriteText(const std::string& path, const std::string& text) {
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A message that ends with the system's reason: on POSIX exactly prefix + reason; Windows
+// words its reasons (and says which operation failed) in its own way, so there it is only
+// prefix followed by some reason.
+void ExpectReason(const std::string& message, const std::string& prefix, int posixErrno) {
+#ifdef _WIN32
+    EXPECT_EQ(message.substr(0, prefix.size()), prefix) << message;
+    EXPECT_GT(message.size(), prefix.size() + 1) << message;
+    (void)posixErrno;
+#else
+    EXPECT_EQ(message, prefix + std::strerror(posixErrno) + "\n");
+#endif
 }
 
 // Every file in dir, so that a test sees leftovers such as a temporary file.
@@ -56,10 +71,10 @@ std::vector<std::string> Listing(const fs::path& dir) {
 
 TEST_F(LibRunTest, WritesTheLibraryBesideTheDefFileAndSaysWhere) {
     WriteText(Path("foo.def"), "LIBRARY foo\nEXPORTS\n f\n");
-    EXPECT_EQ(Run({"/DEF:" + Path("foo.def"), "/MACHINE:IX86"}), 0) << err.str();
-    EXPECT_NE(out.str().find("Morvane"), std::string::npos);
-    EXPECT_NE(out.str().find("Creating library " + Path("foo.lib") + "\n"), std::string::npos);
-    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(Run({"/DEF:" + Path("foo.def"), "/MACHINE:IX86"}), 0) << err;
+    EXPECT_NE(out.find("Morvane"), std::string::npos);
+    EXPECT_NE(out.find("Creating library " + Path("foo.lib") + "\n"), std::string::npos);
+    EXPECT_EQ(err, "");
     EXPECT_EQ(ReadAll(Path("foo.lib")).substr(0, 8), "!<arch>\n");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "foo.lib"}));
 }
@@ -69,8 +84,8 @@ TEST_F(LibRunTest, WritesToOutAndReplacesAnOlderLibrary) {
     WriteText(Path("other.lib"), "old");
     EXPECT_EQ(
         Run({"-nologo", "-def:" + Path("foo.def"), "-out:" + Path("other.lib"), "-machine:x86"}), 0)
-        << err.str();
-    EXPECT_EQ(out.str(), "Creating library " + Path("other.lib") + "\n");
+        << err;
+    EXPECT_EQ(out, "Creating library " + Path("other.lib") + "\n");
     EXPECT_EQ(ReadAll(Path("other.lib")).substr(0, 8), "!<arch>\n");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "other.lib"}));
 }
@@ -79,15 +94,16 @@ TEST_F(LibRunTest, LeavesAnExistingLibraryUntouchedWhenTheDefFileIsMalformed) {
     WriteText(Path("foo.def"), "EXPORTS\n f @x\n");
     WriteText(Path("foo.lib"), "previous library");
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err.str(), Path("foo.def") + "(2): error: ordinal expected, but got 'x'\n");
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err, Path("foo.def") + "(2): error: ordinal expected, but got 'x'\n");
+    EXPECT_EQ(out, "");
     EXPECT_EQ(ReadAll(Path("foo.lib")), "previous library");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "foo.lib"}));
 }
 
 TEST_F(LibRunTest, ReportsAMissingDefFileAndWritesNothing) {
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("missing.def"), "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err.str(), Path("missing.def") + ": error: cannot open the file\n");
+    EXPECT_EQ(err, Path("missing.def") + ": error: cannot open the file: " + std::strerror(ENOENT) +
+                       "\n");
     EXPECT_TRUE(Listing(dir).empty());
 }
 
@@ -95,7 +111,7 @@ TEST_F(LibRunTest, ReportsAnUnwritableOutputAndLeavesNoPartialFile) {
     WriteText(Path("foo.def"), "EXPORTS\n f\n");
     const std::string out = Path("no such folder") + "/foo.lib";
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/OUT:" + out, "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err.str(), "Lib: error: cannot write '" + out + ".tmp'\n");
+    EXPECT_EQ(err, "Lib: error: cannot write '" + out + ".0.tmp': " + std::strerror(ENOENT) + "\n");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def"}));
 }
 
@@ -105,8 +121,54 @@ TEST_F(LibRunTest, ReportsAnOutputThatIsAFolderAndRemovesTheTemporaryFile) {
     EXPECT_EQ(
         Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/OUT:" + Path("taken.lib"), "/MACHINE:IX86"}),
         1);
-    EXPECT_EQ(err.str(), "Lib: error: cannot replace '" + Path("taken.lib") + "'\n");
+    ExpectReason(err, "Lib: error: cannot replace '" + Path("taken.lib") + "': ", EISDIR);
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "taken.lib"}));
+}
+
+TEST_F(LibRunTest, LeavesFilesThatHaveATemporaryNameAlone) {
+    WriteText(Path("foo.def"), "EXPORTS\n f\n");
+    WriteText(Path("foo.lib.tmp"), "the user's");
+    WriteText(Path("target.txt"), "linked to");
+#ifdef _WIN32
+    WriteText(Path("foo.lib.0.tmp"), "also the user's");
+#else
+    fs::create_symlink(Path("target.txt"), Path("foo.lib.0.tmp"));
+#endif
+    fs::create_directory(Path("foo.lib.1.tmp"));
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/MACHINE:IX86"}), 0) << err;
+    EXPECT_EQ(ReadAll(Path("foo.lib")).substr(0, 8), "!<arch>\n");
+    EXPECT_EQ(ReadAll(Path("foo.lib.tmp")), "the user's");
+    EXPECT_EQ(ReadAll(Path("target.txt")), "linked to");
+#ifndef _WIN32
+    EXPECT_TRUE(fs::is_symlink(Path("foo.lib.0.tmp")));
+#endif
+    EXPECT_TRUE(fs::is_directory(Path("foo.lib.1.tmp")));
+    EXPECT_EQ(Listing(dir),
+              (std::vector<std::string>{"foo.def", "foo.lib", "foo.lib.0.tmp", "foo.lib.1.tmp",
+                                        "foo.lib.tmp", "target.txt"}));
+}
+
+TEST_F(LibRunTest, RefusesInputItCannotReadOrThatGivesNoLibrary) {
+    fs::create_directory(Path("folder.def"));
+    WriteText(Path("empty.def"), "");
+    WriteText(Path("none.def"), "LIBRARY none\r\nEXPORTS\r\n");
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("folder.def"), "/MACHINE:IX86"}), 1);
+#ifdef _WIN32 // a folder cannot be opened as a file there
+    ExpectReason(err, Path("folder.def") + ": error: cannot open the file: ", EACCES);
+#else
+    ExpectReason(err, Path("folder.def") + ": error: cannot read the file: ", EISDIR);
+#endif
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty.def", "Lib: error: " + Path("empty.def") +
+                          ": no exports: the .def file lists none after EXPORTS\n"},
+        {"none.def", "Lib: error: " + Path("none.def") +
+                         ": no exports: the .def file lists none after EXPORTS\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path(c.first), "/MACHINE:IX86"}), 1) << c.first;
+        EXPECT_EQ(err, c.second);
+    }
+    EXPECT_EQ(Listing(dir), (std::vector<std::string>{"empty.def", "folder.def", "none.def"}));
 }
 
 TEST_F(LibRunTest, KeepsCodePage936FileNamesByteForByte) {
@@ -114,8 +176,8 @@ TEST_F(LibRunTest, KeepsCodePage936FileNamesByteForByte) {
     const std::string def = Path("") + "\xd6\xd0\xce\xc4.def"; // 中文.def in code page 936
     const std::string lib = Path("") + "\xd6\xd0\xce\xc4.lib";
     WriteText(def, "EXPORTS\n f\n");
-    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + def, "/MACHINE:IX86"}), 0) << err.str();
-    EXPECT_EQ(out.str(), "Creating library " + lib + "\n");
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + def, "/MACHINE:IX86"}), 0) << err;
+    EXPECT_EQ(out, "Creating library " + lib + "\n");
     EXPECT_EQ(ReadAll(lib).substr(0, 8), "!<arch>\n");
 }
 
@@ -144,16 +206,16 @@ TEST_F(LibRunTest, ExplainsItselfAndRefusesCommandLinesItCannotUse) {
     };
     for (const UsageCase& c : cases) {
         EXPECT_EQ(Run(c.args), c.exitCode) << (c.args.empty() ? "" : c.args[0]);
-        EXPECT_NE(out.str().find(c.inOut), std::string::npos) << out.str();
-        EXPECT_NE(err.str().find(c.inErr), std::string::npos) << err.str();
+        EXPECT_NE(out.find(c.inOut), std::string::npos) << out;
+        EXPECT_NE(err.find(c.inErr), std::string::npos) << err;
     }
 }
 
 TEST_F(LibRunTest, WarnsAboutAMissingMachineAndUnknownOptionsButStillWrites) {
     WriteText(Path("foo.def"), "EXPORTS\n f\n");
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/LTCG"}), 0);
-    EXPECT_EQ(err.str(), "Lib: warning: unknown option 'LTCG' ignored\n"
-                         "Lib: warning: /MACHINE not given; making a library for X86\n");
+    EXPECT_EQ(err, "Lib: warning: unknown option 'LTCG' ignored\n"
+                   "Lib: warning: /MACHINE not given; making a library for X86\n");
     EXPECT_TRUE(fs::exists(Path("foo.lib")));
 }
 

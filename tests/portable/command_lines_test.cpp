@@ -32,16 +32,23 @@ TEST(BuildImpdefCommand, QuotesEachPathAndPutsNamesOnlyBeforeOutput) {
             << c.dll << " namesOnly=" << c.namesOnly;
 }
 
+// The product makes x86 libraries; the 64-bit test twin makes x64 ones.
+#ifdef _WIN64
+const AnsiText kMachine = " /MACHINE:X64";
+#else
+const AnsiText kMachine = " /MACHINE:IX86";
+#endif
+
 TEST(BuildLibCommand, QuotesTheDefPathAfterTheOptionAndEndsWithTheMachine) {
     const char* const cases[][3] = {
         {"C:\\Program Files\\t\\Lib.exe", "C:\\my files\\a.def",
-         "\"C:\\Program Files\\t\\Lib.exe\" /DEF:\"C:\\my files\\a.def\" /MACHINE:IX86"},
-        {"C:\\Lib.exe", "C:\\x\\foo.def", "\"C:\\Lib.exe\" /DEF:\"C:\\x\\foo.def\" /MACHINE:IX86"},
+         "\"C:\\Program Files\\t\\Lib.exe\" /DEF:\"C:\\my files\\a.def\""},
+        {"C:\\Lib.exe", "C:\\x\\foo.def", "\"C:\\Lib.exe\" /DEF:\"C:\\x\\foo.def\""},
         {"D:\\工具\\Lib.exe", "D:\\库\\中文.def",
-         "\"D:\\工具\\Lib.exe\" /DEF:\"D:\\库\\中文.def\" /MACHINE:IX86"},
+         "\"D:\\工具\\Lib.exe\" /DEF:\"D:\\库\\中文.def\""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(BuildLibCommand(c[0], c[1]), c[2]);
+        EXPECT_EQ(BuildLibCommand(c[0], c[1]), c[2] + kMachine);
 }
 
 TEST(CommandLines, ChineseLiteralsAreCodePage936Bytes) {

@@ -23,12 +23,19 @@ TEST(DeriveDefPath, ReplacesOnlyTheLastComponentsExtension) {
         {"D:\\中文.目录\\库", "D:\\中文.目录\\库.def"},
         {"D:\\中文\\库.DLL", "D:\\中文\\库.def"},
         {"", ".def"},
+        // Double-byte characters whose second byte is 0x5C, the backslash (淺 9C 5C, 乗 81 5C),
+        // in the folder, the file name and the extension.
+        {"D:\\淺\\a.dll", "D:\\淺\\a.def"},
+        {"D:\\x\\乗.dll", "D:\\x\\乗.def"},
+        {"D:\\x\\a.乗", "D:\\x\\a.def"},
+        {"D:\\a.b\\淺乗", "D:\\a.b\\淺乗.def"},
+        {"乗", "乗.def"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(DeriveDefPath(c[0]), c[1]) << c[0];
 }
 
-TEST(ProgramDirOf, CutsAtTheLastBackslash) {
+TEST(ProgramDirOf, CutsAtTheLastBackslashCharacter) {
     const char* const cases[][2] = {
         {"C:\\tools\\Morvane.exe", "C:\\tools"},
         {"C:\\Morvane.exe", "C:"}, // a drive root: no trailing backslash
@@ -36,6 +43,9 @@ TEST(ProgramDirOf, CutsAtTheLastBackslash) {
         {"\\\\server\\share\\Morvane.exe", "\\\\server\\share"},
         {"Morvane.exe", ""},
         {"", ""},
+        {"C:\\tools\\M乗.exe", "C:\\tools"},
+        {"C:\\淺 乗\\Morvane.exe", "C:\\淺 乗"},
+        {"乗.exe", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ProgramDirOf(c[0]), c[1]) << c[0];

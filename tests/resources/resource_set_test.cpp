@@ -165,6 +165,13 @@ std::map<std::string, std::string> AttributesOf(const std::string& xml, const st
     return attributes;
 }
 
+// The product is x86; the 64-bit test twin names its own machine.
+#ifdef _WIN64
+constexpr char kManifestArchitecture[] = "amd64";
+#else
+constexpr char kManifestArchitecture[] = "X86";
+#endif
+
 class Manifest : public testing::Test {
   protected:
     void SetUp() override {
@@ -182,7 +189,7 @@ TEST_F(Manifest, IsAStandaloneUtf8AssemblyWithItsIdentityAndDescription) {
     EXPECT_EQ(root["manifestVersion"], "1.0");
     const std::map<std::string, std::string> identity = {
         {"version", "1.0.0.0"},
-        {"processorArchitecture", "X86"},
+        {"processorArchitecture", kManifestArchitecture},
         {"name", "Company.Product.Name"},
         {"type", "win32"},
     };
@@ -198,7 +205,7 @@ TEST_F(Manifest, DependsOnVersion6OfTheCommonControls) {
         {"type", "win32"},
         {"name", "Microsoft.Windows.Common-Controls"},
         {"version", "6.0.0.0"},
-        {"processorArchitecture", "X86"},
+        {"processorArchitecture", kManifestArchitecture},
         {"publicKeyToken", "6595b64144ccf1df"},
         {"language", "*"},
     };

@@ -31,6 +31,7 @@ void RemoveFakeBrowser() {
     if (CopyTo(KeptAsidePath(), BrowserPath()))
         DeleteFileA(KeptAsidePath().c_str());
     DeleteFileA(FakeBrowserRecord().c_str());
+    DeleteFileA((BrowserPath() + ".cwd").c_str());
 }
 
 std::string ArgumentsOf(const std::string& commandLine) {

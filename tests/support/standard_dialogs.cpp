@@ -14,9 +14,23 @@ bool IsShownButton(HWND box, int id) {
     return button && IsWindowVisible(button);
 }
 
+void TypeFileName(HWND chooser, const std::string& name) {
+    // The explorer-style dialog has a combo box for the name; older layouts an edit box.
+    HWND nameBox = GetDlgItem(chooser, cmb13);
+    if (!nameBox)
+        nameBox = GetDlgItem(chooser, edt1);
+    SendWithTimeout(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+}
+
 } // namespace
 
 MessageBoxSeen ReadMessageBox(HWND box) {
+    // A thread that has not looked at its queue for 5 s counts as hung, and a message sent to
+    // it is given up at once, until the box's modal loop waits on the queue: wait for that.
+    for (DWORD waited = 0;
+         !SendWithTimeout(box, WM_NULL, 0, 0) && IsWindow(box) && waited < kDefaultTimeoutMs;
+         waited += 20)
+        Sleep(20);
     MessageBoxSeen seen = {};
     ReadWindowText(box, seen.caption);
     ReadControlText(box, kMessageBoxTextId, seen.text);
@@ -35,12 +49,15 @@ void PressButton(HWND dialog, int buttonId) {
 }
 
 void ChooseInFileDialog(HWND chooser, const std::string& path) {
-    // The explorer-style dialog has a combo box for the name; older layouts an edit box.
-    HWND nameBox = GetDlgItem(chooser, cmb13);
-    if (!nameBox)
-        nameBox = GetDlgItem(chooser, edt1);
-    SendWithTimeout(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    TypeFileName(chooser, path);
     PressButton(chooser, IDOK);
+}
+
+void BrowseToInFileDialog(HWND chooser, const std::string& folder, const std::string& name) {
+    TypeFileName(chooser, folder);
+    // Sent, not posted: Open on a folder only opens it, and the dialog stays.
+    SendCommand(chooser, IDOK, BN_CLICKED);
+    ChooseInFileDialog(chooser, name);
 }
 
 std::string FileDialogTypeText(HWND chooser) {

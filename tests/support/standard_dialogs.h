@@ -23,6 +23,10 @@ void PressButton(HWND dialog, int buttonId);
 // Types `path` into the open-file dialog's file name box and presses Open.
 void ChooseInFileDialog(HWND chooser, const std::string& path);
 
+// Chooses a file as a user who browses does: opens its folder in the dialog first (which makes
+// that folder the current one), then picks the file by its name there.
+void BrowseToInFileDialog(HWND chooser, const std::string& folder, const std::string& name);
+
 // The open-file dialog's current file type text, e.g. "Dll文件 (*.dll)".
 std::string FileDialogTypeText(HWND chooser);
 

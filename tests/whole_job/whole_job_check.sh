@@ -3,16 +3,16 @@
 # The whole job end to end: builds the test DLL, lets GUI_TEST click both buttons of the real
 # program (the .def and the import library land in WORK_DIR), then links a program against
 # that library and runs it under Wine. With SCREENSHOT.png, the dialog is photographed after
-# both runs.
+# both runs. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
 set -euo pipefail
 gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
 lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 e2e=$here/../lib/e2e
+source "$here/../../scripts/machine.sh"
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 
-i686-w64-mingw32-gcc -shared -O2 -o "$work/testdll.dll" "$e2e/testdll.c" "$e2e/testdll_exports.def" \
-    -Wl,--kill-at
+build_test_dll "$work/testdll.dll"
 
 export MORVANE_WHOLE_JOB_DIR=$work
 if [ -z "$screenshot" ]; then

@@ -1,5 +1,6 @@
 // The two buttons of the real Morvane.exe, driven from outside: the chooser, the path box, the
 // command line the tool gets and the log, with the fake tool standing in for both tools.
+#include "commands/external_tools.h"
 #include "gui_driver.h"
 #include "morvane.h"
 #include "standard_dialogs.h"
@@ -13,12 +14,15 @@ namespace {
 
 constexpr DWORD kWaitMs = 20000;
 
-// A program folder with spaces and Chinese characters in its name, holding Morvane.exe and
-// the given files, and the program started from it.
+// A program folder with spaces and Chinese characters in its name, holding the program and the
+// given files, and the program started from it. The folder's and the program's names hold 乗,
+// whose second byte (81 5C) is a backslash: only a search character by character finds the
+// program's folder, and with it the tools.
 struct ProgramUnderTest {
     explicit ProgramUnderTest(const std::vector<ExtraFile>& extras)
-        : folder(NewTempFolder("程序 目录")) {
-        bool copied = CopyTo(WindowsPathOf(MORVANE_EXE), folder + "\\Morvane.exe");
+        : folder(NewTempFolder("程序乗 目录")) {
+        const std::string exe = folder + "\\Morvane 乗.exe";
+        bool copied = CopyTo(WindowsPathOf(MORVANE_EXE), exe);
         for (const ExtraFile& extra : extras) {
             std::string path = folder + "\\" + extra.name;
             if (extra.sourcePath.empty())
@@ -26,7 +30,7 @@ struct ProgramUnderTest {
             else
                 copied = copied && CopyTo(extra.sourcePath, path);
         }
-        started = copied && StartProgram(folder + "\\Morvane.exe", program);
+        started = copied && StartProgram(exe, program);
         if (started)
             ReadControlText(program.dialog, IDC_LOG, initialLog);
     }
@@ -89,11 +93,12 @@ const std::string kToolLines = Lines({"", "Exporting 导出 names\r", "second li
 
 struct ChosenFile {
     std::string folder;
+    std::string name;
     std::string path;
 };
 
 ChosenFile MakeInputFile(const char* name) {
-    ChosenFile file{NewTempFolder("输入 文件"), ""};
+    ChosenFile file{NewTempFolder("输入乗 文件"), name, ""};
     file.path = file.folder + "\\" + name;
     WriteWholeFile(file.path, "MZ not really a DLL");
     return file;
@@ -109,7 +114,7 @@ TEST(MakeDefButton, RunsTheDefinitionToolOnTheChosenDllWithAndWithoutNamesOnly) 
     HWND chooser = ClickForChooser(test, IDC_MAKE_DEF);
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(FileDialogTypeText(chooser), "Dll文件 (*.dll)");
-    ChooseInFileDialog(chooser, dll.path);
+    BrowseToInFileDialog(chooser, dll.folder, dll.name);
     WaitForCommandEnd(test, chooser);
     EXPECT_EQ(LogOnceItHolds(test, test.initialLog + kToolLines), test.initialLog + kToolLines);
     EXPECT_EQ(test.Text(IDC_DLL_PATH), dll.path);
@@ -127,6 +132,8 @@ TEST(MakeDefButton, RunsTheDefinitionToolOnTheChosenDllWithAndWithoutNamesOnly) 
     EXPECT_EQ(ReadWholeFile(tool + ".cmdline"), "\"" + tool + "\" \"" + dll.path + "\" -o \"" +
                                                     def + "\"\n" + "\"" + tool + "\" \"" +
                                                     dll.path + "\" -c -o \"" + def + "\"\n");
+    // Browsing made the DLL's folder the current one, and the tool inherits it.
+    EXPECT_EQ(ReadWholeFile(tool + ".cwd"), dll.folder + "\n" + dll.folder + "\n");
     RemoveProgramFolder(dll.folder);
 }
 
@@ -139,13 +146,14 @@ TEST(MakeLibButton, RunsLibOnTheChosenDefinitionFile) {
     HWND chooser = ClickForChooser(test, IDC_MAKE_LIB);
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(FileDialogTypeText(chooser), "声明文件 (*.def)");
-    ChooseInFileDialog(chooser, def.path);
+    BrowseToInFileDialog(chooser, def.folder, def.name);
     WaitForCommandEnd(test, chooser);
     EXPECT_EQ(LogOnceItHolds(test, test.initialLog + kToolLines), test.initialLog + kToolLines);
     EXPECT_EQ(test.Text(IDC_DEF_PATH), def.path);
     EXPECT_EQ(test.Text(IDC_DLL_PATH), "");
     EXPECT_EQ(ReadWholeFile(tool + ".cmdline"),
-              "\"" + tool + "\" /DEF:\"" + def.path + "\" /MACHINE:IX86\n");
+              "\"" + tool + "\" /DEF:\"" + def.path + "\" " + kLibMachineOption + "\n");
+    EXPECT_EQ(ReadWholeFile(tool + ".cwd"), def.folder + "\n");
     RemoveProgramFolder(def.folder);
 }
 
@@ -206,16 +214,73 @@ TEST(CommandButtons, AToolThatIsNoProgramGivesTheErrorBoxWithTheCommandLine) {
         Sleep(20);
     HWND box = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
     ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), test.program.dialog);
     MessageBoxSeen seen = ReadMessageBox(box);
     EXPECT_EQ(seen.caption, "运行程序出错");
     EXPECT_EQ(seen.text,
-              "\"" + test.folder + "\\Lib.exe\" /DEF:\"" + def.path + "\" /MACHINE:IX86");
+              "\"" + test.folder + "\\Lib.exe\" /DEF:\"" + def.path + "\" " + kLibMachineOption);
     EXPECT_TRUE(seen.onlyOkButton);
     PressButton(box, IDOK);
     WaitForCommandEnd(test, box);
     EXPECT_EQ(test.Text(IDC_LOG), test.initialLog + "\r\n");
     EXPECT_EQ(test.Text(IDC_DEF_PATH), def.path);
     RemoveProgramFolder(def.folder);
+}
+
+// Clicks the button and answers what opens: cancels the chooser or presses OK on the box.
+// Returns "chooser" or the box's text.
+std::string ClickAndAnswer(ProgramUnderTest& test, int buttonId) {
+    HWND opened = ClickForChooser(test, buttonId);
+    if (!opened)
+        return "nothing opened";
+    const bool isChooser = !FileDialogTypeText(opened).empty();
+    const std::string seen = isChooser ? "chooser" : ReadMessageBox(opened).text;
+    PressButton(opened, isChooser ? IDCANCEL : IDOK);
+    WaitForCommandEnd(test, opened);
+    return seen;
+}
+
+TEST(CommandButtons, TheToolIsLookedForAtEveryClick) {
+    for (const ButtonCase& button : kButtons) {
+        ProgramUnderTest test(FakeTool(button.toolName, ""));
+        ASSERT_TRUE(test.started);
+        const std::string tool = test.folder + "\\" + button.toolName;
+        EXPECT_EQ(ClickAndAnswer(test, button.buttonId), "chooser") << button.toolName;
+        ASSERT_TRUE(DeleteFileA(tool.c_str()));
+        EXPECT_EQ(ClickAndAnswer(test, button.buttonId), button.missingText);
+        ASSERT_TRUE(CopyTo(FakeToolPath(), tool));
+        EXPECT_EQ(ClickAndAnswer(test, button.buttonId), "chooser") << button.toolName;
+    }
+}
+
+// The tool holds after its output until the test lets it go. Meanwhile the dialog handles
+// nothing (it reads the tool's output), and a click made then is handled once the run has ended.
+TEST(CommandButtons, AClickDuringARunIsHandledAfterIt) {
+    ProgramUnderTest test(FakeTool("qen_impdef.exe", kToolOutput));
+    ASSERT_TRUE(test.started);
+    const std::string tool = test.folder + "\\qen_impdef.exe";
+    WriteWholeFile(tool + ".hold", "");
+    ChosenFile dll = MakeInputFile("我的 库.dll");
+    HWND chooser = ClickForChooser(test, IDC_MAKE_DEF);
+    ASSERT_NE(chooser, nullptr);
+    ChooseInFileDialog(chooser, dll.path);
+    for (DWORD waited = 0; ReadWholeFile(tool + ".cmdline").empty() && waited < kWaitMs;
+         waited += 20)
+        Sleep(20);
+    // Lib.exe is missing: its warning shows once the click is handled.
+    PostCommand(test.program.dialog, IDC_MAKE_LIB, BN_CLICKED);
+    Sleep(500);
+    EXPECT_EQ(FindDialogOfProcess(test.program.processId, test.program.dialog), nullptr)
+        << "the click was handled during the run";
+    DeleteFileA((tool + ".hold").c_str());
+    HWND box = WaitForDialogOfProcess(test.program.processId, test.program.dialog, kWaitMs);
+    ASSERT_NE(box, nullptr) << "the click was lost";
+    EXPECT_EQ(ReadMessageBox(box).text, "Lib工具在同目录下没找到!");
+    PressButton(box, IDOK);
+    WaitForCommandEnd(test, box);
+    // The tool was let go by the test, not by its own time limit.
+    EXPECT_EQ(test.Text(IDC_LOG), test.initialLog + kToolLines);
+    RemoveProgramFolder(dll.folder);
 }
 
 } // namespace

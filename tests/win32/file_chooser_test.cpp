@@ -1,11 +1,14 @@
 #include "ui/file_chooser.h"
 
 #include "gui_driver.h"
+#include "import_hook.h"
 #include "standard_dialogs.h"
 #include "test_dialog.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
+
+#include <commdlg.h>
 
 #include <future>
 
@@ -57,6 +60,44 @@ TEST(ChooseFile, ReturnsTheChosenExistingFileUnderEachFilter) {
         EXPECT_EQ(chosen, path);
     }
     RemoveProgramFolder(folder);
+}
+
+OPENFILENAMEA g_request;
+std::string g_initialName;
+
+BOOL WINAPI RecordRequest(LPOPENFILENAMEA request) {
+    g_request = *request;
+    g_initialName = request->lpstrFile ? request->lpstrFile : "(no buffer)";
+    return FALSE;
+}
+
+// The request as the chooser gets it: the record before Windows 2000, no title, no initial
+// folder or name, and exactly these flags.
+TEST(ChooseFile, AsksForAnExistingFileWithNothingPreset) {
+    ImportHook hook("comdlg32.dll", "GetOpenFileNameA", reinterpret_cast<void*>(RecordRequest));
+    ASSERT_NE(hook.slot, nullptr);
+    for (const char* filter : {kDllFilter, kDefFilter}) {
+        TestDialog dialog;
+        g_request = {};
+        AnsiText chosen = "unchanged";
+        EXPECT_FALSE(ChooseFile(dialog.handle, chosen, filter));
+        EXPECT_EQ(chosen, "unchanged");
+        EXPECT_EQ(g_request.lStructSize, OPENFILENAME_SIZE_VERSION_400A);
+        EXPECT_EQ(g_request.hwndOwner, dialog.handle);
+        EXPECT_EQ(g_request.lpstrFilter, filter);
+        EXPECT_EQ(g_request.lpstrCustomFilter, nullptr);
+        EXPECT_EQ(g_request.nFilterIndex, 0u);
+        EXPECT_EQ(g_initialName, "");
+        EXPECT_EQ(g_request.nMaxFile, static_cast<DWORD>(MAX_PATH_SIZE));
+        EXPECT_EQ(g_request.lpstrFileTitle, nullptr);
+        EXPECT_EQ(g_request.lpstrInitialDir, nullptr);
+        EXPECT_EQ(g_request.lpstrTitle, nullptr);
+        EXPECT_EQ(g_request.Flags,
+                  static_cast<DWORD>(OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY));
+        EXPECT_EQ(g_request.lpstrDefExt, nullptr);
+        EXPECT_EQ(g_request.lpfnHook, nullptr);
+        EXPECT_EQ(g_request.lpTemplateName, nullptr);
+    }
 }
 
 TEST(ChooseFile, CancelLeavesThePathAlone) {

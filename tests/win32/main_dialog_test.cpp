@@ -59,9 +59,12 @@ TEST_F(OpenDialog, ControlsComeFromVersion6OfTheCommonControls) {
     for (char& c : lowerPath) {
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     }
-    EXPECT_NE(lowerPath.find("\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0."),
-              std::string::npos)
-        << path;
+#ifdef _WIN64
+    const char* assembly = "\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.0.";
+#else
+    const char* assembly = "\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0.";
+#endif
+    EXPECT_NE(lowerPath.find(assembly), std::string::npos) << path;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "commands/tool_paths.h"
 
+#include "import_hook.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,6 +15,40 @@ TEST(GetProgramDir, IsTheFolderOfThisExecutable) {
     ASSERT_FALSE(dir.empty());
     EXPECT_NE(dir.back(), '\\');
     EXPECT_TRUE(FileExists(dir + "\\win32_tests.exe")) << dir;
+}
+
+// What the module file name call writes and returns.
+struct ModuleNameCase {
+    const char* what;
+    size_t written; // bytes of "C:\d\xx...x"
+    bool nul;       // followed by a NUL
+    DWORD returned;
+    const char* dir;
+};
+const ModuleNameCase* g_moduleName = nullptr;
+
+DWORD WINAPI FakeModuleFileName(HMODULE, LPSTR buffer, DWORD) {
+    const std::string name = "C:\\d\\" + std::string(g_moduleName->written - 5, 'x');
+    std::copy(name.begin(), name.end(), buffer);
+    if (g_moduleName->nul)
+        buffer[name.size()] = '\0';
+    return g_moduleName->returned;
+}
+
+TEST(GetProgramDir, IsEmptyWhenTheNameIsCutOrCannotBeHad) {
+    const ModuleNameCase cases[] = {
+        {"the whole name, just fitting", MAX_PATH_SIZE - 1, true, MAX_PATH_SIZE - 1, "C:\\d"},
+        {"cut, with a NUL at the buffer's end", MAX_PATH_SIZE - 1, true, MAX_PATH_SIZE, ""},
+        {"cut, without a NUL", MAX_PATH_SIZE, false, MAX_PATH_SIZE, ""},
+        {"failed", 12, true, 0, ""},
+    };
+    ImportHook hook("kernel32.dll", "GetModuleFileNameA",
+                    reinterpret_cast<void*>(FakeModuleFileName));
+    ASSERT_NE(hook.slot, nullptr);
+    for (const ModuleNameCase& c : cases) {
+        g_moduleName = &c;
+        EXPECT_EQ(GetProgramDir(), c.dir) << c.what;
+    }
 }
 
 TEST(FileExists, ADirectoryIsNotAFile) {

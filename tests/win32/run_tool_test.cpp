@@ -66,6 +66,72 @@ TEST(RunTool, AReadThatDeliversNoByteAddsNothing) {
     EXPECT_EQ(LogText(dialog.handle), AppendedLines({"first\r", "second\r"}));
 }
 
+using GetStartupInfoFunction = VOID(WINAPI*)(LPSTARTUPINFOA);
+GetStartupInfoFunction g_realGetStartupInfo = nullptr;
+HANDLE g_ownInput = nullptr;
+
+// This program's start-up information with a pipe as its standard input, and a flag and a show
+// state that the tool must not get.
+VOID WINAPI StartupWithPipeInput(LPSTARTUPINFOA startup) {
+    g_realGetStartupInfo(startup);
+    startup->hStdInput = g_ownInput;
+    startup->dwFlags |= STARTF_USEPOSITION;
+    startup->wShowWindow = SW_SHOWMAXIMIZED;
+}
+
+TEST(RunTool, StartsTheToolHiddenWithThisProgramsStandardInput) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&g_ownInput, &writeEnd, &inheritable, 0));
+    DWORD written = 0;
+    WriteFile(writeEnd, "own input", 9, &written, nullptr);
+    {
+        ImportHook hook("kernel32.dll", "GetStartupInfoA",
+                        reinterpret_cast<void*>(StartupWithPipeInput));
+        ASSERT_NE(hook.slot, nullptr);
+        g_realGetStartupInfo = reinterpret_cast<GetStartupInfoFunction>(hook.original);
+        TestDialog dialog;
+        EXPECT_EQ(RunTool(dialog.handle, FakeCommand("startup")), 0);
+        // STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW, SW_HIDE
+        EXPECT_EQ(LogText(dialog.handle), AppendedLines({"flags 101 show 0 stdin 'own input'"}));
+    }
+    CloseHandle(g_ownInput);
+    CloseHandle(writeEnd);
+}
+
+HWND g_watchedDialog = nullptr;
+std::string g_holdFile;
+
+// Before each read, looks at the log: once the tool's line is there, lets the holding tool go.
+BOOL WINAPI ReadFileReleasingTheTool(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
+                                     LPOVERLAPPED overlapped) {
+    if (LogText(g_watchedDialog) == AppendedLines({"held line"}))
+        DeleteFileA(g_holdFile.c_str());
+    return g_realReadFile(file, buffer, size, read, overlapped);
+}
+
+// The fake tool prints its line and holds until the line is in the log; were it let go only by
+// its own time limit, it would say so.
+TEST(RunTool, PutsALineIntoTheLogWhileTheToolStillRuns) {
+    std::string folder = NewTempFolder("held");
+    std::string tool = folder + "\\Lib.exe";
+    ASSERT_TRUE(CopyTo(FakeToolPath(), tool));
+    WriteWholeFile(tool + ".out", "held line\n");
+    g_holdFile = tool + ".hold";
+    WriteWholeFile(g_holdFile, "");
+    {
+        ImportHook hook("kernel32.dll", "ReadFile",
+                        reinterpret_cast<void*>(ReadFileReleasingTheTool));
+        ASSERT_NE(hook.slot, nullptr);
+        g_realReadFile = reinterpret_cast<ReadFileFunction>(hook.original);
+        TestDialog dialog;
+        g_watchedDialog = dialog.handle;
+        EXPECT_EQ(RunTool(dialog.handle, "\"" + tool + "\" x.def"), 0);
+        EXPECT_EQ(LogText(dialog.handle), AppendedLines({"held line"}));
+    }
+    RemoveProgramFolder(folder);
+}
+
 TEST(RunTool, WaitsForAGrandchildThatHoldsThePipe) {
     TestDialog dialog;
     EXPECT_EQ(RunTool(dialog.handle, FakeCommand("grandchild")), 0);

@@ -1,10 +1,13 @@
 #include "ui/web_link.h"
 
 #include "fake_browser.h"
+#include "import_hook.h"
 #include "test_dialog.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
 
 namespace {
 
@@ -71,7 +74,7 @@ TEST(WebLink, ReleasingTheLeftButtonReleasesTheCapture) {
 
 TEST(WebLink, OtherMessagesReachTheStaticControl) {
     LinkDialog link;
-    EXPECT_EQ(GetWindowLongA(link.link, GWL_WNDPROC), reinterpret_cast<LONG>(LinkWndProc));
+    EXPECT_EQ(GetWindowLongPtrA(link.link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(LinkWndProc));
     SetWindowTextA(link.link, "網站 link");
     char text[32] = {};
     GetWindowTextA(link.link, text, sizeof(text));
@@ -95,6 +98,38 @@ TEST(WebLink, OpenWebSiteStartsTheBrowserOnceWithTheAddress) {
     ASSERT_FALSE(record.empty());
     EXPECT_EQ(record.find('\n'), record.size() - 1) << record;
     EXPECT_EQ(ArgumentsOf(record.substr(0, record.size() - 1)), kWebSiteAddress);
+}
+
+struct ShellCall {
+    HWND owner;
+    std::string verb, file, parameters;
+    LPCSTR directory;
+    INT show;
+};
+ShellCall g_shell;
+
+std::string TextOrNull(LPCSTR text) {
+    return text ? text : "(null)";
+}
+
+HINSTANCE WINAPI RecordShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                    LPCSTR directory, INT show) {
+    g_shell = {owner, TextOrNull(verb), TextOrNull(file), TextOrNull(parameters), directory, show};
+    return reinterpret_cast<HINSTANCE>(33); // above 32: success
+}
+
+TEST(WebLink, OpenWebSiteAsksTheShellToOpenTheBrowserShownNormally) {
+    ImportHook hook("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(RecordShellExecute));
+    ASSERT_NE(hook.slot, nullptr);
+    TestDialog dialog;
+    g_shell = {};
+    OpenWebSite(dialog.handle);
+    EXPECT_EQ(g_shell.owner, dialog.handle);
+    EXPECT_EQ(g_shell.verb, "Open");
+    EXPECT_EQ(g_shell.file, "iexplore.exe");
+    EXPECT_EQ(g_shell.parameters, kWebSiteAddress);
+    EXPECT_EQ(g_shell.directory, nullptr);
+    EXPECT_EQ(g_shell.show, SW_SHOWNORMAL);
 }
 
 } // namespace

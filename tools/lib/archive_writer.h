@@ -4,14 +4,19 @@
 #include "byte_writer.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+// Views of what the caller keeps alive until the archive is written.
 struct ArchiveMember {
-    std::string name;                 // the member's file name
-    Bytes data;                       // the object
-    std::vector<std::string> symbols; // the public symbols it defines
+    std::string_view name; // the member's file name
+    const uint8_t* data;   // the object
+    size_t size;
+    std::string_view symbols[2]; // the public symbols it defines
+    size_t symbolCount;
 };
 
-// Returns false with a message when the members do not fit the format: more than 65535
-// objects, or an archive of 4 GiB or more.
-bool WriteArchive(const std::vector<ArchiveMember>& members, Bytes* archive, std::string* error);
+// Writes the archive to sink. Returns false with a message, before writing anything, when the
+// members do not fit the format: more than 65535 objects, or an archive of 4 GiB or more.
+bool WriteArchive(const std::vector<ArchiveMember>& members, const ByteSink& sink,
+                  std::string* error);

@@ -35,3 +35,11 @@ void PatchU32(Bytes& out, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i)
         out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
+
+void Drain(Bytes& pending, const ByteSink& sink) {
+    if (sink.bytes != nullptr)
+        sink.bytes->insert(sink.bytes->end(), pending.begin(), pending.end());
+    else
+        std::fwrite(pending.data(), 1, pending.size(), sink.file);
+    pending.clear();
+}

@@ -3,6 +3,7 @@
 // formats use.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,13 @@ void PutText(Bytes& out, const std::string& text, bool nulTerminated);
 void PutField(Bytes& out, const std::string& text, size_t width, char pad);
 // Overwrites four little-endian bytes at offset: for fields known only after later data.
 void PatchU32(Bytes& out, size_t offset, uint32_t value);
+
+// Where finished bytes go: appended to bytes when it is set, else written to file (whose
+// errors the caller sees through ferror).
+struct ByteSink {
+    Bytes* bytes = nullptr;
+    std::FILE* file = nullptr;
+};
+
+// Hands the pending bytes to the sink and empties pending.
+void Drain(Bytes& pending, const ByteSink& sink);

@@ -7,6 +7,9 @@ constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kRelocationSize = 10;
 constexpr size_t kShortNameSize = 8;
 constexpr uint32_t kStringTableSizeField = 4;
+constexpr uint32_t kSymbolRecordSize = 18;
+// A weak external searches for its default as an alias, not in libraries.
+constexpr uint32_t kWeakExternSearchAlias = 3;
 
 uint32_t Size(const Bytes& bytes) {
     return static_cast<uint32_t>(bytes.size());
@@ -35,7 +38,10 @@ Bytes WriteCoffObject(uint16_t machine, const std::vector<CoffSection>& sections
     PutU32(out, 0); // time stamp: none, so the output is reproducible
     const size_t symbolTablePointer = out.size();
     PutU32(out, 0);
-    PutU32(out, static_cast<uint32_t>(symbols.size()));
+    uint32_t records = 0;
+    for (const CoffSymbol& symbol : symbols)
+        records += symbol.weakDefault < 0 ? 1 : 2;
+    PutU32(out, records);
     PutU16(out, 0); // no optional header
     PutU16(out, 0);
     // Section headers; each section's data is followed by its relocations.
@@ -72,7 +78,12 @@ Bytes WriteCoffObject(uint16_t machine, const std::vector<CoffSection>& sections
         PutU16(out, static_cast<uint16_t>(symbol.sectionNumber));
         PutU16(out, 0); // type: not a function
         out.push_back(symbol.storageClass);
-        out.push_back(0); // no auxiliary records
+        out.push_back(symbol.weakDefault < 0 ? 0 : 1); // auxiliary records
+        if (symbol.weakDefault >= 0) {
+            PutU32(out, static_cast<uint32_t>(symbol.weakDefault));
+            PutU32(out, kWeakExternSearchAlias);
+            PutZeros(out, kSymbolRecordSize - 8);
+        }
     }
     PutU32(out, kStringTableSizeField + Size(strings));
     out.insert(out.end(), strings.begin(), strings.end());

@@ -24,11 +24,15 @@ struct CoffSymbol {
     uint32_t value;
     int16_t sectionNumber; // 1-based; 0: undefined
     uint8_t storageClass;
+    // A weak external's default: the index of the symbol it stands for when nothing defines
+    // it; -1 for other symbols.
+    int32_t weakDefault = -1;
 };
 
 constexpr uint8_t kSymClassExternal = 2;
 constexpr uint8_t kSymClassStatic = 3;
 constexpr uint8_t kSymClassSection = 104;
+constexpr uint8_t kSymClassWeakExternal = 105;
 
 // The object's bytes: file header, section headers, each section's data and relocations,
 // symbol table, string table.

@@ -6,8 +6,10 @@
 #include <vector>
 
 struct DefExport {
-    std::string name;     // the entry name as written, decorations included
-    uint16_t ordinal = 0; // 0: none given
+    std::string name;       // the entry name as written, decorations included
+    std::string importName; // from "== name": what the DLL exports; empty when not given
+    uint16_t ordinal = 0;
+    bool hasOrdinal = false; // ordinal 0 is a real one in a DLL whose ordinal base is 0
     bool noName = false;
     bool isPrivate = false;
     bool isData = false;
@@ -19,10 +21,11 @@ struct DefFile {
     std::vector<DefExport> exports;
 };
 
-// Reads the .def text; fileName only labels errors. Returns false with one error line
+// Reads the .def text (lines end with CR, LF or CR LF; a UTF-8 byte order mark is skipped);
+// fileName only labels errors. Returns false with one error line
 // ("file(line): error: ...") in error.
 bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
                   std::string* error);
 
-// Reads and parses the file at path.
+// Reads and parses the file at path; a file that cannot be read gives its reason.
 bool ReadDefFile(const std::string& path, DefFile* def, std::string* error);

@@ -12,9 +12,9 @@ bool EndsWord(char c) {
 
 } // namespace
 
-bool SplitDefLine(const std::string& line, std::vector<DefToken>* tokens, std::string* error) {
+bool SplitDefLine(std::string_view line, std::vector<DefToken>* tokens, std::string* error) {
     tokens->clear();
-    if (line.find('\0') != std::string::npos) {
+    if (line.find('\0') != std::string_view::npos) {
         *error = "NUL byte in the line";
         return false;
     }
@@ -26,11 +26,12 @@ bool SplitDefLine(const std::string& line, std::vector<DefToken>* tokens, std::s
         } else if (c == ';') {
             break;
         } else if (c == '=') {
-            tokens->push_back({"=", false});
-            ++i;
+            const size_t length = i + 1 < line.size() && line[i + 1] == '=' ? 2 : 1;
+            tokens->push_back({line.substr(i, length), false});
+            i += length;
         } else if (c == '"') {
             const size_t close = line.find('"', i + 1);
-            if (close == std::string::npos) {
+            if (close == std::string_view::npos) {
                 *error = "closing '\"' expected, but got end of line";
                 return false;
             }

@@ -3,20 +3,168 @@
 #include "archive_writer.h"
 #include "import_objects.h"
 
-bool BuildImportLibrary(const DefFile& def, const std::string& dllName, Machine machine,
-                        Bytes* library, std::string* error) {
+#include <unordered_set>
+
+namespace {
+
+// The archive index numbers the objects with 16 bits, and three of them describe the DLL.
+constexpr size_t kMaxObjects = 65535;
+constexpr size_t kDllObjects = 3;
+// For reserving room: the fixed part of a short import object, and more than the three
+// descriptor objects take with their names.
+constexpr size_t kShortImportHeaderSize = 20;
+constexpr size_t kDescriptorObjectsSize = 4096;
+
+// The library's objects and symbol names, each back to back in one buffer, so that a large
+// library takes few allocations; members refer to them by offset until both are complete.
+struct Parts {
+    const std::string& dllName;
+    Machine machine;
+    Bytes objects;
+    std::string names; // each name followed by a NUL
+    struct Planned {
+        size_t object;
+        size_t size;
+        size_t symbols[2]; // offsets into names
+        size_t lengths[2];
+        size_t symbolCount;
+    };
+    std::vector<Planned> planned;
+};
+
+size_t AddName(Parts& parts, std::string_view prefix, std::string_view name) {
+    const size_t offset = parts.names.size();
+    parts.names.append(prefix).append(name).push_back('\0');
+    return offset;
+}
+
+// Adds a member whose object is what was appended to parts.objects since start, with the
+// symbols prefix + name.
+void AddMember(Parts& parts, size_t start,
+               std::initializer_list<std::pair<std::string_view, std::string_view>> symbols) {
+    Parts::Planned member{start, parts.objects.size() - start, {}, {}, 0};
+    for (const auto& symbol : symbols) {
+        member.lengths[member.symbolCount] = symbol.first.size() + symbol.second.size();
+        member.symbols[member.symbolCount++] = AddName(parts, symbol.first, symbol.second);
+    }
+    parts.planned.push_back(member);
+}
+
+void AddObject(Parts& parts, const Bytes& object, const std::string& symbol) {
+    const size_t start = parts.objects.size();
+    parts.objects.insert(parts.objects.end(), object.begin(), object.end());
+    AddMember(parts, start, {{"", symbol}});
+}
+
+void AddShortImport(Parts& parts, const ImportEntry& entry) {
+    const size_t start = parts.objects.size();
+    PutShortImportObject(parts.objects, entry, parts.dllName, parts.machine);
+    if (entry.type == ImportType::Data)
+        AddMember(parts, start, {{"__imp_", entry.symbolName}});
+    else
+        AddMember(parts, start, {{"", entry.symbolName}, {"__imp_", entry.symbolName}});
+}
+
+// The objects an alias entry needs: the import it stands for (unless another entry makes it)
+// and a weak alias for each of its symbols.
+void AddAlias(Parts& parts, const ImportEntry& entry, std::unordered_set<std::string>* defined) {
+    DefExport exported;
+    exported.name = entry.aliasOf;
+    exported.isData = entry.type == ImportType::Data;
+    const ImportEntry target = MakeImportEntry(exported, parts.machine);
+    if (defined->insert(target.symbolName).second)
+        AddShortImport(parts, target);
+    const std::vector<std::string> aliases = PublicSymbols(entry);
+    const std::vector<std::string> originals = PublicSymbols(target);
+    for (size_t i = 0; i < aliases.size(); ++i)
+        AddObject(parts, MakeWeakAliasObject(aliases[i], originals[i], parts.machine), aliases[i]);
+}
+
+// The members as views, once the buffers no longer grow.
+std::vector<ArchiveMember> Members(const Parts& parts) {
     std::vector<ArchiveMember> members;
-    members.push_back(
-        {dllName, MakeImportDescriptorObject(dllName, machine), {ImportDescriptorSymbol(dllName)}});
-    members.push_back(
-        {dllName, MakeNullImportDescriptorObject(machine), {kNullImportDescriptorSymbol}});
-    members.push_back({dllName, MakeNullThunkObject(dllName, machine), {NullThunkSymbol(dllName)}});
+    members.reserve(parts.planned.size());
+    for (const Parts::Planned& p : parts.planned) {
+        ArchiveMember member{parts.dllName, parts.objects.data() + p.object, p.size, {}, 0};
+        for (; member.symbolCount < p.symbolCount; ++member.symbolCount) {
+            const size_t i = member.symbolCount;
+            member.symbols[i] = std::string_view(parts.names).substr(p.symbols[i], p.lengths[i]);
+        }
+        members.push_back(member);
+    }
+    return members;
+}
+
+// Whether any export is imported through "==" in a way that needs an alias.
+bool NeedsAliases(const DefFile& def, Machine machine) {
+    for (const DefExport& exported : def.exports)
+        if (!exported.importName.empty() && !MakeImportEntry(exported, machine).aliasOf.empty())
+            return true;
+    return false;
+}
+
+bool CheckCounts(const DefFile& def, size_t entries, size_t members, std::string* error) {
+    if (entries == 0) {
+        *error = def.exports.empty() ? "no exports: the .def file lists none after EXPORTS"
+                                     : "no exports: all are PRIVATE";
+        return false;
+    }
+    if (members > kMaxObjects) {
+        *error = "too many exports: " + std::to_string(entries) +
+                 " to import; one import library holds at most " +
+                 std::to_string(kMaxObjects - kDllObjects) +
+                 " (its symbol index numbers the objects with 16 bits, and 3 objects describe "
+                 "the DLL; an export imported through '==' may take 3)";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteImportLibrary(const DefFile& def, const std::string& dllName, Machine machine,
+                        const ByteSink& sink, std::string* error) {
+    // The symbols that entries define, needed only to see whether an alias's import exists.
+    std::unordered_set<std::string> defined;
+    const bool aliases = NeedsAliases(def, machine);
+    size_t namesSize = 0;
+    for (const DefExport& exported : def.exports) {
+        namesSize += 2 * (exported.name.size() + 1) + 8;
+        if (aliases && !exported.isPrivate) {
+            const ImportEntry entry = MakeImportEntry(exported, machine);
+            if (entry.aliasOf.empty())
+                defined.insert(entry.symbolName);
+        }
+    }
+    Parts parts{dllName, machine, {}, {}, {}};
+    parts.objects.reserve(kDescriptorObjectsSize +
+                          def.exports.size() * (kShortImportHeaderSize + dllName.size() + 2) +
+                          namesSize / 2);
+    parts.names.reserve(kDescriptorObjectsSize + namesSize);
+    parts.planned.reserve(kDllObjects + def.exports.size());
+    AddObject(parts, MakeImportDescriptorObject(dllName, machine), ImportDescriptorSymbol(dllName));
+    AddObject(parts, MakeNullImportDescriptorObject(machine), kNullImportDescriptorSymbol);
+    AddObject(parts, MakeNullThunkObject(dllName, machine), NullThunkSymbol(dllName));
+    size_t imported = 0;
     for (const DefExport& exported : def.exports) {
         if (exported.isPrivate)
             continue;
+        ++imported;
         const ImportEntry entry = MakeImportEntry(exported, machine);
-        members.push_back(
-            {dllName, MakeShortImportObject(entry, dllName, machine), PublicSymbols(entry)});
+        if (entry.aliasOf.empty())
+            AddShortImport(parts, entry);
+        else
+            AddAlias(parts, entry, &defined);
     }
-    return WriteArchive(members, library, error);
+    if (!CheckCounts(def, imported, parts.planned.size(), error))
+        return false;
+    const std::vector<ArchiveMember> members = Members(parts);
+    std::vector<Parts::Planned>().swap(parts.planned);
+    return WriteArchive(members, sink, error);
+}
+
+bool BuildImportLibrary(const DefFile& def, const std::string& dllName, Machine machine,
+                        Bytes* library, std::string* error) {
+    library->clear();
+    return WriteImportLibrary(def, dllName, machine, ByteSink{library, nullptr}, error);
 }

@@ -6,29 +6,49 @@ bool IsDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// name@N (stdcall) or @name@N (fastcall), with a bare name holding no other '@'.
-bool IsDecorated(const std::string& name) {
+// name@N, with a bare name holding no '@'; the bare name may start with a prefix character.
+bool HasStdcallSuffix(const std::string& name, size_t bareStart) {
     const size_t at = name.rfind('@');
-    if (at == std::string::npos || !IsDigits(name.substr(at + 1)))
-        return false;
-    const size_t start = name[0] == '@' ? 1 : 0;
-    if (at <= start)
-        return false;
-    const std::string bare = name.substr(start, at - start);
-    return !bare.empty() && bare.find('@') == std::string::npos;
+    return at != std::string::npos && at > bareStart && IsDigits(name.substr(at + 1)) &&
+           name.find('@', bareStart) == at;
 }
 
+// Names a Visual C++ caller references exactly as the .def writes them: C++ (?...), fastcall
+// (@name@N), vectorcall (name@@N) and stdcall already given its underscore (_name@N).
+bool IsWrittenAsSymbol(const std::string& name) {
+    if (name[0] == '?')
+        return true;
+    if (name[0] == '@' || name[0] == '_')
+        return HasStdcallSuffix(name, 1);
+    const size_t at = name.find("@@");
+    return at != std::string::npos && at > 0 && IsDigits(name.substr(at + 2)) &&
+           name.find('@') == at;
+}
+
+// x86: an entry written as the caller's symbol is imported as written; any other gets the
+// C prefix '_' in its symbol, which the loader's name leaves out.
 void NameX86(const std::string& name, ImportEntry* entry) {
-    if (name[0] == '?') {
+    if (IsWrittenAsSymbol(name)) {
         entry->symbolName = name;
         entry->nameType = ImportNameType::Name;
-    } else if (IsDecorated(name)) {
-        entry->symbolName = name[0] == '@' ? name : "_" + name;
-        entry->nameType = ImportNameType::Undecorate;
     } else {
         entry->symbolName = "_" + name;
         entry->nameType = ImportNameType::NoPrefix;
     }
+}
+
+// "entry == importname": the symbol stays the entry's; the import name comes from the symbol
+// through the first name type that gives it, or else through an alias of its own import.
+void ImportAs(const std::string& importName, Machine machine, ImportEntry* entry) {
+    for (ImportNameType type :
+         {ImportNameType::Name, ImportNameType::NoPrefix, ImportNameType::Undecorate}) {
+        entry->nameType = type;
+        if ((type == ImportNameType::Name || machine == Machine::X86) &&
+            ImportedName(*entry) == importName)
+            return;
+    }
+    entry->nameType = ImportNameType::Name;
+    entry->aliasOf = importName;
 }
 
 } // namespace
@@ -42,9 +62,11 @@ ImportEntry MakeImportEntry(const DefExport& exported, Machine machine) {
         entry.nameType = ImportNameType::Name;
     }
     entry.type = exported.isData ? ImportType::Data : ImportType::Code;
-    if (exported.ordinal != 0) {
+    if (exported.hasOrdinal) {
         entry.nameType = ImportNameType::Ordinal;
         entry.ordinalOrHint = exported.ordinal;
+    } else if (!exported.importName.empty()) {
+        ImportAs(exported.importName, machine, &entry);
     }
     return entry;
 }

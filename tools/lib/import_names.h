@@ -17,11 +17,15 @@ struct ImportEntry {
     ImportType type = ImportType::Code;
     ImportNameType nameType = ImportNameType::Name;
     uint16_t ordinalOrHint = 0;
+    // Not empty when no name type gives the import name from the symbol: the symbols are
+    // then aliases of those of an import of this name.
+    std::string aliasOf;
 };
 
-// x86: a plain name gets a '_' and is imported without it; name@N and @name@N keep their
-// decoration and import the bare name; C++ names (?...) stay as written. x64: names as
-// written. An export with an ordinal is imported by that ordinal.
+// x86: _name@N, @name@N, name@@N and C++ names (?...) are the symbol as written and are
+// imported as written; any other name gets a '_' in its symbol and is imported as written.
+// x64: names as written. An export with an ordinal is imported by that ordinal; one with
+// "== importname" (and no ordinal) is imported by that name.
 ImportEntry MakeImportEntry(const DefExport& entry, Machine machine);
 
 // The archive symbols that resolve to the entry: the symbol itself (code only) and __imp_.

@@ -86,8 +86,17 @@ Bytes MakeNullThunkObject(const std::string& dllName, Machine machine) {
                            {{NullThunkSymbol(dllName), 0, 1, kSymClassExternal}});
 }
 
-Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName, Machine machine) {
-    Bytes out;
+Bytes MakeWeakAliasObject(const std::string& alias, const std::string& target, Machine machine) {
+    // @feat.00 bit 0: the object is safe for /SAFESEH (it holds no code), as x86 links demand.
+    constexpr int16_t kAbsolute = -1;
+    return WriteCoffObject(CoffMachine(machine), {},
+                           {{"@feat.00", 1, kAbsolute, kSymClassStatic},
+                            {target, 0, 0, kSymClassExternal},
+                            {alias, 0, 0, kSymClassWeakExternal, 1}});
+}
+
+void PutShortImportObject(Bytes& out, const ImportEntry& entry, const std::string& dllName,
+                          Machine machine) {
     PutU16(out, 0x0000); // Sig1: IMAGE_FILE_MACHINE_UNKNOWN
     PutU16(out, 0xFFFF); // Sig2
     PutU16(out, 0);      // version
@@ -100,5 +109,4 @@ Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName
                                       static_cast<uint16_t>(entry.nameType) << 2));
     PutText(out, entry.symbolName, true);
     PutText(out, dllName, true);
-    return out;
 }

@@ -17,4 +17,8 @@ extern const char* const kNullImportDescriptorSymbol;
 Bytes MakeImportDescriptorObject(const std::string& dllName, Machine machine);
 Bytes MakeNullImportDescriptorObject(Machine machine);
 Bytes MakeNullThunkObject(const std::string& dllName, Machine machine);
-Bytes MakeShortImportObject(const ImportEntry& entry, const std::string& dllName, Machine machine);
+// An object that makes alias a weak external standing for target.
+Bytes MakeWeakAliasObject(const std::string& alias, const std::string& target, Machine machine);
+// Appends the short import object of entry to out.
+void PutShortImportObject(Bytes& out, const ImportEntry& entry, const std::string& dllName,
+                          Machine machine);

@@ -24,11 +24,16 @@ bool ParseMachine(const std::string& value, Machine* machine) {
     return false;
 }
 
-// Stores the value of an option that takes a file or DLL name; an empty one is unusable.
+// Stores the value of an option that takes a file or DLL name; an empty one is unusable, and
+// a second one would leave the user guessing which counts.
 bool TakeValue(const std::string& option, const std::string& value, bool hasValue,
                std::string* target, std::string* error) {
     if (!hasValue || value.empty()) {
         *error = "option /" + option + " needs a value: /" + option + ":name";
+        return false;
+    }
+    if (!target->empty()) {
+        *error = "option /" + option + " given twice: '" + *target + "' and '" + value + "'";
         return false;
     }
     *target = value;

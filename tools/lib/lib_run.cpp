@@ -4,7 +4,8 @@
 #include "import_library.h"
 #include "lib_options.h"
 #include "lib_paths.h"
-#include "output_file.h"
+
+#include "file_contents.h"
 
 namespace {
 
@@ -25,52 +26,57 @@ const char kUsage[] =
 
 const char kTool[] = "Lib: ";
 
-int Fail(std::ostream& err, const std::string& message) {
-    err << kTool << "error: " << message << "\n";
+int Fail(std::string* err, const std::string& message) {
+    *err += kTool + std::string("error: ") + message + "\n";
     return 1;
 }
 
 // Reads the .def file, builds the library and writes it where the options say.
-int MakeLibrary(const LibOptions& options, std::ostream& out, std::ostream& err) {
+int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
     DefFile def;
     std::string error;
     if (!ReadDefFile(options.defPath, &def, &error)) {
-        err << error << "\n";
+        *err += error + "\n";
         return 1;
     }
     const std::string dllName =
         DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
     const std::string outPath =
         options.outPath.empty() ? DefaultLibraryPath(options.defPath) : options.outPath;
-    Bytes library;
-    if (!BuildImportLibrary(def, dllName, options.machine, &library, &error))
-        return Fail(err, options.defPath + ": " + error);
-    if (!WriteFileReplacing(outPath, library, &error))
+    // Streamed to the file; a .def that gives no library fails before anything is written, and
+    // the temporary file is removed.
+    const auto write = [&](std::FILE* file, std::string* message) {
+        if (WriteImportLibrary(def, dllName, options.machine, ByteSink{nullptr, file}, message))
+            return true;
+        *message = options.defPath + ": " + *message;
+        return false;
+    };
+    if (!ReplaceFileByWriting(outPath, write, &error))
         return Fail(err, error);
-    out << "Creating library " << outPath << "\n";
+    *out += "Creating library " + outPath + "\n";
     return 0;
 }
 
 } // namespace
 
-int RunLib(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunLib(const std::vector<std::string>& args, std::string* out, std::string* err) {
     LibOptions options;
     std::vector<std::string> warnings;
     std::string error;
     const bool parsed = ParseLibOptions(args, &options, &warnings, &error);
     if (!options.noLogo || args.empty() || options.showHelp)
-        out << kLogo;
+        *out += kLogo;
     if (args.empty() || options.showHelp) {
-        out << "\n" << kUsage;
+        *out += "\n" + std::string(kUsage);
         return 0;
     }
     for (const std::string& warning : warnings)
-        err << kTool << "warning: " << warning << "\n";
+        *err += kTool + std::string("warning: ") + warning + "\n";
     if (!parsed)
         return Fail(err, error);
     if (options.defPath.empty())
         return Fail(err, "no .def file given: /DEF:file.def is required");
     if (!options.machineGiven)
-        err << kTool << "warning: /MACHINE not given; making a library for X86\n";
+        *err += kTool + std::string("warning: /MACHINE not given; making a library for X86\n");
     return MakeLibrary(options, out, err);
 }
