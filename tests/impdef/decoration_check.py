@@ -24,6 +24,8 @@ DECORATED = re.compile(r"^_(.+)@(\d+)$")
 ALREADY_DECORATED = re.compile(r"^[?@]|@\d+$")
 NM_LINE = re.compile(r"^([0-9a-fA-F]+) ([tT]) (\S+)$")
 IMP_SYMBOL = re.compile(r"^__imp__(.+?)(?:@(\d+))?$")
+# Wine's own symbols for an export's stub and for its hot-patchable jump to another DLL.
+WINE_ELSEWHERE = re.compile(r"^___wine_(stub|\w+_imp)_")
 PRECISION_GOAL, RECALL_GOAL = 0.999, 0.90
 NM = "llvm-nm"
 
@@ -106,8 +108,7 @@ def symbol_oracle(dll, base, exports):
     oracle, elsewhere = {}, set()
     for name, rva in exports.items():
         symbols = by_address.get(rva, [])
-        if any(s in imports or s.startswith(("___wine_stub_", "___wine_spec_imp_"))
-               for s in symbols):
+        if any(s in imports or WINE_ELSEWHERE.match(s) for s in symbols):
             elsewhere.add(name)
         sizes = {int(m.group(2)) for m in map(DECORATED.match, symbols) if m}
         plain = [s for s in symbols if s.startswith("_") and "@" not in s and
