@@ -179,7 +179,9 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
         }
         slotNames->emplace_back(slot, std::move(name));
     }
-    std::sort(slotNames->begin(), slotNames->end());
+    if (!std::is_sorted(slotNames->begin(), slotNames->end())) {
+        std::sort(slotNames->begin(), slotNames->end());
+    }
     return true;
 }
 
@@ -218,12 +220,13 @@ bool ReadExportTable(ByteView file, const PeImage& image, ExportTable* table, st
             return false;
         }
         if (!hasName) {
-            table->entries.push_back(entry);
+            table->entries.push_back(std::move(entry));
+            continue;
         }
+        entry.named = true;
         for (; next != slotNames.end() && next->first == slot; ++next) {
-            entry.named = true;
-            entry.name = std::move(next->second);
             table->entries.push_back(entry);
+            table->entries.back().name = std::move(next->second);
         }
     }
     return true;
