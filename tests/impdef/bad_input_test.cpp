@@ -179,13 +179,13 @@ TEST_F(BadInput, UnwritableTargetGivesAnErrorAndLeavesNoTemporaryFile) {
     const std::string noFolder = (dir_ / "missing" / "a.def").string();
     std::string out, err;
     EXPECT_EQ(RunImpdef({dll_, "-o", noFolder}, &out, &err), 1);
-    EXPECT_EQ(err, noFolder + ": cannot write (No such file or directory)\n");
+    EXPECT_EQ(err, "cannot write '" + noFolder + ".0.tmp': No such file or directory\n");
 
     fs::create_directory(dir_ / "taken.def");
     const std::string folderTarget = (dir_ / "taken.def").string();
     err.clear();
     EXPECT_EQ(RunImpdef({dll_, "-o", folderTarget}, &out, &err), 1);
-    EXPECT_EQ(err, folderTarget + ": cannot write (Is a directory)\n");
+    EXPECT_EQ(err, "cannot replace '" + folderTarget + "': Is a directory\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(FileCount(dir_), 2u) << "a temporary file was left behind";
 }

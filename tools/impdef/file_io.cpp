@@ -1,16 +1,14 @@
 #include "file_io.h"
 
-#include "file_platform.h"
+#include "file_contents.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <memory>
 
 namespace {
 
-constexpr int kTempNameAttempts = 100;
 constexpr size_t kCompareChunk = size_t(1) << 16;
 
 struct FileCloser {
@@ -20,12 +18,6 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string Reason() {
     return std::strerror(errno);
-}
-
-bool FillAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& fill) {
-    const bool written = fill(file) && std::fflush(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
 }
 
 // Compares the rest of a file with text; false on a read error.
@@ -59,48 +51,10 @@ bool Copy(std::FILE* from, std::FILE* to) {
     }
 }
 
-// Writes a new temporary file in path's folder through fill and renames it over path. On
-// failure the temporary file is gone and an existing path is as it was.
-bool ReplaceThroughTemp(const std::string& path, const std::function<bool(std::FILE*)>& fill,
-                        std::string* error) {
-    // The temporary file's name extends the target's, so it lies in the same folder.
-    std::string temp;
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < kTempNameAttempts && file == nullptr; ++attempt) {
-        temp = path + "." + std::to_string(attempt) + ".tmp";
-        errno = 0;
-        file = CreateNewFile(temp);
-        if (file == nullptr && errno != EEXIST) {
-            break;
-        }
-    }
-    if (file == nullptr) {
-        *error = "cannot write (" + Reason() + ")";
-        return false;
-    }
-    if (!FillAndClose(file, fill)) {
-        *error = "cannot write (" + Reason() + ")";
-        std::remove(temp.c_str());
-        return false;
-    }
-    std::string reason;
-    if (!RenameReplacing(temp, path, &reason)) {
-        *error = "cannot write (" + reason + ")";
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-    return ReplaceThroughTemp(
-        path,
-        [&text](std::FILE* file) {
-            return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        },
-        error);
+    return ReplaceFileContents(path, text.data(), text.size(), error);
 }
 
 bool KeepBackupIfChanged(const std::string& path, const std::string& text, bool* kept,
@@ -114,9 +68,13 @@ bool KeepBackupIfChanged(const std::string& path, const std::string& text, bool*
         return true;
     }
     std::rewind(old.get());
-    if (!ReplaceThroughTemp(
-            path + kBackupSuffix, [&old](std::FILE* file) { return Copy(old.get(), file); },
-            error)) {
+    const auto copy = [&old, &path](std::FILE* file, std::string* copyError) {
+        if (Copy(old.get(), file))
+            return true;
+        *copyError = "cannot keep '" + path + "' as a backup: " + Reason();
+        return false;
+    };
+    if (!ReplaceFileByWriting(path + kBackupSuffix, copy, error)) {
         return false;
     }
     *kept = true;

@@ -1,6 +1,6 @@
 #pragma once
 // Writing the .def so that the target is replaced only by a complete file, keeping what the
-// user had there. Error texts are worded to follow "<path>: ".
+// user had there. Error texts name the file and the system's reason.
 
 #include <string>
 

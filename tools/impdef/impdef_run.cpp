@@ -64,11 +64,11 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     const std::string text = WriteDef(table, calls, fileName, options.namesOnly);
     bool keptBackup = false;
     if (!KeepBackupIfChanged(options.defPath, text, &keptBackup, &error)) {
-        *err += options.defPath + kBackupSuffix + ": " + error + "\n";
+        *err += error + "\n"; // names the file
         return kExitFailed;
     }
     if (!WriteFileAtomically(options.defPath, text, &error)) {
-        *err += options.defPath + ": " + error + "\n";
+        *err += error + "\n";
         return kExitFailed;
     }
     *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
