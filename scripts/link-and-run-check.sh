@@ -7,6 +7,7 @@
 # is `void __cdecl start(void)`, and it ends with ExitProcess. The imports of the linked
 # program are left in WORK_DIR/program.imports (llvm-readobj --coff-imports).
 # Wine runs through $WINE_RUN (default: scripts/wine.sh, which needs WINEPREFIX).
+# $PROGRAM_DEFINES: more -D options for the compiler, e.g. -DSECRET_CODE=Ordinal4.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 library=$(realpath "$1") program=$(realpath "$2") dll=$(realpath "$3")
@@ -20,7 +21,7 @@ source "$here/machine.sh"
 cd "$work"
 cp "$dll" .
 # -ffreestanding: no calls into a C runtime that is not linked.
-clang --target="$clang_target" -O0 -ffreestanding -c "$program" -o program.obj
+clang --target="$clang_target" -O0 -ffreestanding ${PROGRAM_DEFINES:-} -c "$program" -o program.obj
 "$(tool lld-link)" /nologo /machine:"$link_machine" /nodefaultlib /entry:start /subsystem:console \
     /out:program.exe program.obj "$library" "$kernel32"
 "$(tool llvm-readobj)" --coff-imports program.exe >program.imports

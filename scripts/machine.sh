@@ -20,7 +20,7 @@ wine_dll_dir=${wine_dlls[0]}
 [ -d "$wine_dll_dir" ] || wine_dll_dir=${wine_dlls[1]}
 
 # build_test_dll OUT.dll: the end-to-end test DLL (tests/lib/e2e) for this machine. On x64
-# nothing is decorated, so its exports file loses the stdcall suffix there.
+# nothing is decorated, so its exports file loses the stdcall and fastcall decorations there.
 build_test_dll() {
     local e2e exports
     e2e=$(cd "$(dirname "${BASH_SOURCE[0]}")/../tests/lib/e2e" && pwd)
@@ -28,8 +28,9 @@ build_test_dll() {
     if [ "$link_machine" = x86 ]; then
         cp "$e2e/testdll_exports.def" "$exports"
     else
-        sed 's/multiply@8/multiply/' "$e2e/testdll_exports.def" >"$exports"
+        sed -e 's/multiply@8/multiply/' -e 's/@fast_sum@12/fast_sum/' \
+            "$e2e/testdll_exports.def" >"$exports"
     fi
-    "$mingw_cc" -shared -O2 -o "$1" "$e2e/testdll.c" "$exports" -Wl,--kill-at
+    "$mingw_cc" -shared -O2 -o "$1" "$e2e/testdll.c" "$exports"
     rm -f "$exports"
 }

@@ -16,7 +16,8 @@ rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
 
 run() { "$wine_run" "$@" | tr -d '\r'; }
 
-# The DLL: cdecl, stdcall exported without decoration, data, an ordinal-only export.
+# The DLL: cdecl, stdcall exported without decoration, data, an ordinal-only export, fastcall
+# exported under its decorated name.
 build_test_dll testdll.dll
 
 # kernel32.lib from Wine's kernel32.dll, made by the same two tools.
@@ -55,10 +56,13 @@ for variant in ordinals names; do
     WINE_RUN=$wine_run bash "$here/../../scripts/link-and-run-check.sh" "$variant/testdll.lib" \
         "$e2e/program.c" testdll.dll "$e2e/expected_output.txt" kernel32.lib "$variant"
 done
+fastcall_import="Symbol: @fast_sum@12 "
+[ "$link_machine" = x86 ] || fastcall_import="Symbol: fast_sum "
 check_imports names "Symbol: add_numbers" "Symbol: multiply" "Symbol: shared_value" \
-    "Symbol:  (4)" "Symbol: WriteFile" "Symbol: GetStdHandle" "Symbol: ExitProcess"
+    "Symbol:  (4)" "$fastcall_import" "Symbol: WriteFile" "Symbol: GetStdHandle" \
+    "Symbol: ExitProcess"
 # llvm-readobj shows an import by ordinal N as a symbol without a name: "Symbol:  (N)".
-check_imports ordinals "Symbol:  (1)" "Symbol:  (2)" "Symbol:  (3)" "Symbol:  (4)"
+check_imports ordinals "Symbol:  (1)" "Symbol:  (2)" "Symbol:  (3)" "Symbol:  (4)" "Symbol:  (5)"
 if grep -q 'Symbol: add_numbers\|Symbol: multiply' ordinals/program.imports; then
     echo "ordinals: the .def's ordinals were not used"; exit 1
 fi

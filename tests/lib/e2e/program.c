@@ -1,6 +1,8 @@
 /* Calls the test DLL by name or ordinal (as the import library says), through the
-   undecorated name of a stdcall function and by an ordinal-only export, reads its variable,
-   and prints what it got. No Windows headers: it declares what it uses. */
+   undecorated name of a stdcall function, by an ordinal-only export and through the decorated
+   name of a fastcall function, reads its variable, and prints what it got. No Windows headers:
+   it declares what it uses. The ordinal-only export is called by the name the .def gives it:
+   SECRET_CODE, secret_code unless defined otherwise. */
 typedef unsigned long DWORD;
 typedef void* HANDLE;
 
@@ -11,7 +13,11 @@ __declspec(dllimport) void __stdcall ExitProcess(unsigned code);
 
 __declspec(dllimport) int __cdecl add_numbers(int a, int b);
 __declspec(dllimport) int __stdcall multiply(int a, int b);
-__declspec(dllimport) int __cdecl secret_code(void);
+#ifndef SECRET_CODE
+#define SECRET_CODE secret_code
+#endif
+__declspec(dllimport) int __cdecl SECRET_CODE(void);
+__declspec(dllimport) int __fastcall fast_sum(int a, int b, int c);
 __declspec(dllimport) extern int shared_value;
 
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
@@ -39,7 +45,8 @@ static void Print(const char* label, int value) {
 void __cdecl start(void) {
     Print("add_numbers(2, 3) = ", add_numbers(2, 3));
     Print("multiply(6, 7) = ", multiply(6, 7));
-    Print("secret_code() = ", secret_code());
+    Print("secret_code() = ", SECRET_CODE());
     Print("shared_value = ", shared_value);
+    Print("fast_sum(2, 3, 4) = ", fast_sum(2, 3, 4));
     ExitProcess(0);
 }
