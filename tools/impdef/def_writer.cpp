@@ -168,16 +168,20 @@ bool CanWriteName(const std::string& name) {
                         [](char c) { return IsControl(static_cast<unsigned char>(c)); });
 }
 
+void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
+                const std::string& dllFileName, bool namesOnly, const TextSink& sink) {
+    const std::set<std::string> realNames = WritableNames(table);
+    sink(Header(table, dllFileName));
+    for (size_t i = 0; i < table.entries.size(); ++i) {
+        sink(EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly));
+    }
+}
+
 std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
                      const std::string& dllFileName, bool namesOnly) {
-    const std::set<std::string> realNames = WritableNames(table);
-    std::string text = Header(table, dllFileName);
-    // Most lines are shorter than this: the text then grows without copying itself.
-    constexpr size_t kTypicalLine = 80;
-    text.reserve(text.size() + table.entries.size() * kTypicalLine);
-    for (size_t i = 0; i < table.entries.size(); ++i) {
-        text += EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly);
-    }
+    std::string text;
+    WriteDefTo(table, calls, dllFileName, namesOnly,
+               [&text](const std::string& piece) { text += piece; });
     return text;
 }
 

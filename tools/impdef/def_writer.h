@@ -5,6 +5,7 @@
 #include "call_analysis.h"
 #include "export_table.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,12 @@ struct DefCounts {
 // leaves out the ordinals and every entry that has no name.
 std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
                      const std::string& dllFileName, bool namesOnly);
+
+// The same text handed to sink piece by piece (the header, then a line per entry), so that it
+// can be written out as it is made.
+using TextSink = std::function<void(const std::string& piece)>;
+void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
+                const std::string& dllFileName, bool namesOnly, const TextSink& sink);
 
 DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls);
 

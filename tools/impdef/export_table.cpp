@@ -134,11 +134,20 @@ bool DescribeSlot(ByteView file, const PeImage& image, const ExportDirectory& di
     return true;
 }
 
-using SlotName = std::pair<uint32_t, std::string>;
+// A name of the name table: the function slot it names, its place in the table and where its
+// text lies. Names are read into the entries themselves, never held twice.
+struct NameRef {
+    uint32_t slot;
+    uint32_t index;
+    uint32_t rva;
+    bool operator<(const NameRef& other) const {
+        return slot != other.slot ? slot < other.slot : index < other.index;
+    }
+};
 
-// Reads the name table as (function slot, name) pairs, sorted.
+// Reads the name table as references sorted by function slot.
 bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
-               std::vector<SlotName>* slotNames, std::string* error) {
+               std::vector<NameRef>* refs, std::string* error) {
     uint64_t names = 0;
     uint64_t ordinals = 0;
     if (!LocateRange(file, image, dir.namesRva, 4ull * dir.nameCount, "export name pointer table",
@@ -147,8 +156,7 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
                      "export name ordinal table", &ordinals, error)) {
         return false;
     }
-    uint64_t nameBytes = 0;
-    slotNames->reserve(std::min<uint64_t>(dir.nameCount, kMaxOrdinal + 1));
+    refs->reserve(std::min<uint64_t>(dir.nameCount, kMaxOrdinal + 1));
     for (uint32_t i = 0; i < dir.nameCount; ++i) {
         uint32_t nameRva = 0;
         uint16_t slot = 0;
@@ -160,27 +168,32 @@ bool ReadNames(ByteView file, const PeImage& image, const ExportDirectory& dir,
                      std::to_string(dir.functionCount);
             return false;
         }
-        std::string name;
-        if (!ReadString(file, image, nameRva, {"export name", i}, &name, error)) {
-            return false;
-        }
-        if (name.size() > kMaxNameLength) {
-            *error = "export name " + std::to_string(i) + " is " + std::to_string(name.size()) +
-                     " bytes long; names longer than " + std::to_string(kMaxNameLength) +
-                     " bytes are refused";
-            return false;
-        }
-        nameBytes += name.size();
-        if (nameBytes > kMaxNameBytesPerFileByte * file.size) {
-            *error = "the export names add up to more than " +
-                     std::to_string(kMaxNameBytesPerFileByte) +
-                     " times the file's size; such a table is refused";
-            return false;
-        }
-        slotNames->emplace_back(slot, std::move(name));
+        refs->push_back({slot, i, nameRva});
     }
-    if (!std::is_sorted(slotNames->begin(), slotNames->end())) {
-        std::sort(slotNames->begin(), slotNames->end());
+    if (!std::is_sorted(refs->begin(), refs->end())) {
+        std::sort(refs->begin(), refs->end());
+    }
+    return true;
+}
+
+// Reads a name of the table into name, holding the names' length to what a real DLL has.
+bool ReadName(ByteView file, const PeImage& image, const NameRef& ref, uint64_t* nameBytes,
+              std::string* name, std::string* error) {
+    if (!ReadString(file, image, ref.rva, {"export name", ref.index}, name, error)) {
+        return false;
+    }
+    if (name->size() > kMaxNameLength) {
+        *error = "export name " + std::to_string(ref.index) + " is " +
+                 std::to_string(name->size()) + " bytes long; names longer than " +
+                 std::to_string(kMaxNameLength) + " bytes are refused";
+        return false;
+    }
+    *nameBytes += name->size();
+    if (*nameBytes > kMaxNameBytesPerFileByte * file.size) {
+        *error = "the export names add up to more than " +
+                 std::to_string(kMaxNameBytesPerFileByte) +
+                 " times the file's size; such a table is refused";
+        return false;
     }
     return true;
 }
@@ -199,19 +212,19 @@ bool ReadExportTable(ByteView file, const PeImage& image, ExportTable* table, st
                      "export address table", &functions, error)) {
         return false;
     }
-    std::vector<SlotName> slotNames;
-    if (dir.nameCount != 0 && !ReadNames(file, image, dir, &slotNames, error)) {
+    std::vector<NameRef> refs;
+    if (dir.nameCount != 0 && !ReadNames(file, image, dir, &refs, error)) {
         return false;
     }
     table->internalName = ReadInternalName(file, image, dir.nameRva);
     table->entries.clear();
-    table->entries.reserve(std::min<uint64_t>(dir.functionCount, kMaxOrdinal + 1) +
-                           slotNames.size());
-    auto next = slotNames.begin();
+    table->entries.reserve(std::min<uint64_t>(dir.functionCount, kMaxOrdinal + 1) + refs.size());
+    uint64_t nameBytes = 0;
+    auto next = refs.begin();
     for (uint32_t slot = 0; slot < dir.functionCount; ++slot) {
         uint32_t address = 0;
         ReadU32(file, functions + 4ull * slot, &address);
-        const bool hasName = next != slotNames.end() && next->first == slot;
+        const bool hasName = next != refs.end() && next->slot == slot;
         if (address == 0 && !hasName) {
             continue; // an unused ordinal
         }
@@ -224,9 +237,11 @@ bool ReadExportTable(ByteView file, const PeImage& image, ExportTable* table, st
             continue;
         }
         entry.named = true;
-        for (; next != slotNames.end() && next->first == slot; ++next) {
+        for (; next != refs.end() && next->slot == slot; ++next) {
             table->entries.push_back(entry);
-            table->entries.back().name = std::move(next->second);
+            if (!ReadName(file, image, *next, &nameBytes, &table->entries.back().name, error)) {
+                return false;
+            }
         }
     }
     return true;

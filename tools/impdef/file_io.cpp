@@ -6,10 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
-constexpr size_t kCompareChunk = size_t(1) << 16;
+constexpr size_t kCopyChunk = size_t(1) << 16;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -20,26 +21,38 @@ std::string Reason() {
     return std::strerror(errno);
 }
 
-// Compares the rest of a file with text; false on a read error.
-bool ContentDiffers(std::FILE* file, const std::string& text, bool* differs) {
-    std::vector<char> chunk(kCompareChunk);
-    size_t at = 0;
-    for (;;) {
-        const size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
-        if (got == 0) {
-            *differs = at != text.size();
-            return !std::ferror(file);
-        }
-        if (got > text.size() - at || text.compare(at, got, chunk.data(), got) != 0) {
-            *differs = true;
-            return true;
-        }
-        at += got;
+// What the target held, compared piece by piece with the new text.
+struct OldTarget {
+    FilePtr file; // null when there is none, or it cannot be read
+    bool differs = false;
+    std::string piece; // the old bytes matched against the newest piece
+};
+
+void Compare(OldTarget* old, const std::string& piece) {
+    if (!old->file || old->differs) {
+        return;
+    }
+    old->piece.resize(piece.size());
+    const size_t got = std::fread(&old->piece[0], 1, piece.size(), old->file.get());
+    old->differs = got != piece.size() || old->piece != piece;
+    if (std::ferror(old->file.get())) {
+        old->file.reset(); // a folder, or a failing disk: nothing to keep
     }
 }
 
+// After the last piece: whether the old file held more than the new text.
+bool ChangedAtEnd(OldTarget* old) {
+    if (!old->file) {
+        return false;
+    }
+    if (!old->differs) {
+        old->differs = std::fgetc(old->file.get()) != EOF;
+    }
+    return old->differs && !std::ferror(old->file.get());
+}
+
 bool Copy(std::FILE* from, std::FILE* to) {
-    std::vector<char> chunk(kCompareChunk);
+    std::vector<char> chunk(kCopyChunk);
     for (;;) {
         const size_t got = std::fread(chunk.data(), 1, chunk.size(), from);
         if (got == 0) {
@@ -51,32 +64,37 @@ bool Copy(std::FILE* from, std::FILE* to) {
     }
 }
 
-} // namespace
-
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error) {
-    return ReplaceFileContents(path, text.data(), text.size(), error);
-}
-
-bool KeepBackupIfChanged(const std::string& path, const std::string& text, bool* kept,
-                         std::string* error) {
-    *kept = false;
-    FilePtr old(std::fopen(path.c_str(), "rb"));
-    bool differs = false;
-    // A target that cannot be read (none, or a folder) has nothing to keep; writing it will
-    // say what is wrong.
-    if (!old || !ContentDiffers(old.get(), text, &differs) || !differs) {
-        return true;
-    }
-    std::rewind(old.get());
-    const auto copy = [&old, &path](std::FILE* file, std::string* copyError) {
-        if (Copy(old.get(), file))
+bool KeepAsBackup(const std::string& path, std::FILE* old, std::string* error) {
+    std::rewind(old);
+    const auto copy = [old, &path](std::FILE* file, std::string* copyError) {
+        if (Copy(old, file))
             return true;
         *copyError = "cannot keep '" + path + "' as a backup: " + Reason();
         return false;
     };
-    if (!ReplaceFileByWriting(path + kBackupSuffix, copy, error)) {
-        return false;
-    }
-    *kept = true;
-    return true;
+    return ReplaceFileByWriting(path + kBackupSuffix, copy, error);
+}
+
+} // namespace
+
+bool ReplaceKeepingBackup(const std::string& path, const TextProducer& produce, bool* kept,
+                          std::string* error) {
+    *kept = false;
+    OldTarget old;
+    old.file.reset(std::fopen(path.c_str(), "rb"));
+    const auto write = [&](std::FILE* file, std::string* writeError) {
+        produce([&](const std::string& piece) {
+            std::fwrite(piece.data(), 1, piece.size(), file);
+            Compare(&old, piece);
+        });
+        // The new text is complete: the old one is kept before it is replaced.
+        if (ChangedAtEnd(&old)) {
+            if (!KeepAsBackup(path, old.file.get(), writeError)) {
+                return false;
+            }
+            *kept = true;
+        }
+        return true;
+    };
+    return ReplaceFileByWriting(path, write, error);
 }

@@ -61,14 +61,12 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         calls = FindExportCalls(table, FileCodeImage(view, image, table));
     }
     const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
-    const std::string text = WriteDef(table, calls, fileName, options.namesOnly);
+    const auto produce = [&](const TextSink& sink) {
+        WriteDefTo(table, calls, fileName, options.namesOnly, sink);
+    };
     bool keptBackup = false;
-    if (!KeepBackupIfChanged(options.defPath, text, &keptBackup, &error)) {
+    if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
         *err += error + "\n"; // names the file
-        return kExitFailed;
-    }
-    if (!WriteFileAtomically(options.defPath, text, &error)) {
-        *err += error + "\n";
         return kExitFailed;
     }
     *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
