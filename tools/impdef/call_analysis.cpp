@@ -16,6 +16,27 @@ constexpr uint32_t kMaxTableEntries = 1024;
 constexpr uint32_t kNoBound = ~0u;
 constexpr int kMaxEntryInsns = 64;
 
+constexpr size_t kCodeWindow = 64;
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[kCodeWindow];
+};
+
+// The code at rva, up to the window's end; the count is 0 when rva is no code.
+size_t CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva,
+              const unsigned char** bytes) {
+    const bool inside = rva >= window->rva && rva - window->rva < window->count;
+    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
+        window->rva = rva;
+        window->count = image.code(rva, window->bytes, sizeof window->bytes);
+    }
+    *bytes = window->bytes + (rva - window->rva);
+    return window->count - (rva - window->rva);
+}
+
 struct PathStart {
     uint32_t rva;
     uint32_t tableBound; // entries of a jump table, from the last cmp reg, imm; or kNoBound
@@ -26,6 +47,7 @@ struct Walk {
     bool callsReturn; // true inside a called function: its own calls are taken to return
     std::vector<PathStart> pending;
     RvaSet seen;
+    CodeWindow window;
     std::set<uint32_t> pops; // N of every ret N
     bool plainReturn = false;
     std::string unknown; // set on the first reason to give up
@@ -121,8 +143,8 @@ void FollowPath(Walk* walk, PathStart start) {
                 "it has more code than the " + std::to_string(kMaxInsns) + " instructions followed";
             return;
         }
-        unsigned char bytes[kMaxInsnLength];
-        const size_t got = walk->image.code(rva, bytes, sizeof bytes);
+        const unsigned char* bytes = nullptr;
+        const size_t got = CodeAt(walk->image, &walk->window, rva, &bytes);
         if (got == 0) {
             walk->unknown = "its code leaves the executable sections at RVA " + Hex(rva);
             return;
@@ -177,7 +199,7 @@ bool CanReturn(const CodeImage& image, uint32_t function) {
     if (known != image.callReturns->end()) {
         return known->second;
     }
-    Walk walk{image, true, {}, {}, {}, false, {}};
+    Walk walk{image, true, {}, {}, {}, {}, false, {}};
     WalkFrom(&walk, function);
     const bool returns = !walk.unknown.empty() || walk.plainReturn || !walk.pops.empty();
     image.callReturns->emplace(function, returns);
@@ -189,10 +211,11 @@ bool CanReturn(const CodeImage& image, uint32_t function) {
 // fastcall and thiscall do, and a stdcall caller would not pass them.
 bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
+    CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
-        unsigned char bytes[kMaxInsnLength];
+        const unsigned char* bytes = nullptr;
         X86Insn insn{};
-        const size_t got = image.code(rva, bytes, sizeof bytes);
+        const size_t got = CodeAt(image, &window, rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
         }
@@ -214,7 +237,7 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
 } // namespace
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
-    Walk walk{image, false, {}, {}, {}, false, {}};
+    Walk walk{image, false, {}, {}, {}, {}, false, {}};
     WalkFrom(&walk, entry);
     CallFinding finding = Verdict(walk);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {

@@ -46,7 +46,7 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
         if (NeedsCallFinding(entry)) {
             findings[i] = FindCallKind(code, entry.address);
             findings[i].nameTaken =
-                findings[i].kind == CallKind::Stdcall &&
+                findings[i].kind == CallKind::Stdcall && !decoratedNames.empty() &&
                 decoratedNames.count(StdcallName(entry.name, findings[i].argumentBytes)) != 0;
         }
     }
