@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -13,7 +14,7 @@ constexpr const char* kEol = "\r\n";
 constexpr const char* kIndent = "    ";
 constexpr const char* kMadeUpPrefix = "Ordinal";
 
-// The keywords of Microsoft's, LLVM's and GNU's .def grammars.
+// The keywords of Microsoft's, LLVM's and GNU's .def grammars, in strcmp order.
 constexpr const char* kKeywords[] = {
     "ALIGNCOMM",   "BASE",         "CODE",         "CONSTANT",   "DATA",     "DESCRIPTION",
     "DISCARDABLE", "EXECUTE",      "EXETYPE",      "EXPORTS",    "HEAPSIZE", "IMPORTS",
@@ -28,8 +29,8 @@ bool IsKeyword(const std::string& word) {
     if (word.empty() || word[0] < 'A' || word[0] > 'Z') {
         return false;
     }
-    return std::any_of(std::begin(kKeywords), std::end(kKeywords),
-                       [&](const char* keyword) { return word == keyword; });
+    return std::binary_search(std::begin(kKeywords), std::end(kKeywords), word.c_str(),
+                              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
 }
 
 const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};

@@ -37,25 +37,38 @@ long long FileSize(std::FILE* file) {
 #endif
 }
 
-const std::vector<unsigned char>* Page(PagedFile* paged, uint64_t number) {
-    if (paged->lastPage != nullptr && paged->lastPageNumber == number) {
-        return paged->lastPage;
+// The page to read a new one into: a free one, or the one used longest ago.
+KeptPage* PageToReplace(PagedFile* paged) {
+    return &*std::min_element(
+        paged->pages.begin(), paged->pages.end(),
+        [](const KeptPage& a, const KeptPage& b) { return a.lastUse < b.lastUse; });
+}
+
+const KeptPage* Page(PagedFile* paged, uint64_t number) {
+    KeptPage* page = paged->lastPage;
+    if (page == nullptr || page->number != number) {
+        const auto found =
+            std::find_if(paged->pages.begin(), paged->pages.end(),
+                         [number](const KeptPage& kept) { return kept.number == number; });
+        page = found != paged->pages.end() ? &*found : nullptr;
     }
-    auto found = paged->pages.find(number);
-    if (found == paged->pages.end()) {
-        std::vector<unsigned char> bytes(
+    if (page == nullptr) {
+        page = PageToReplace(paged);
+        page->number = kNoPage;
+        page->bytes.resize(
             static_cast<size_t>(std::min(kPageSize, paged->size - number * kPageSize)));
         errno = 0;
         if (!SeekTo(paged->file.get(), number * kPageSize) ||
-            std::fread(bytes.data(), 1, bytes.size(), paged->file.get()) != bytes.size()) {
+            std::fread(page->bytes.data(), 1, page->bytes.size(), paged->file.get()) !=
+                page->bytes.size()) {
             paged->readError = "cannot read (" + Reason() + ")";
             return nullptr;
         }
-        found = paged->pages.emplace(number, std::move(bytes)).first;
+        page->number = number;
     }
-    paged->lastPage = &found->second;
-    paged->lastPageNumber = number;
-    return paged->lastPage;
+    page->lastUse = ++paged->uses;
+    paged->lastPage = page;
+    return page;
 }
 
 } // namespace
@@ -91,12 +104,11 @@ bool OpenPagedFile(const std::string& path, PagedFile* paged, std::string* error
 }
 
 const unsigned char* PagedSpan(PagedFile* paged, uint64_t offset, size_t* available) {
-    const std::vector<unsigned char>* page =
-        offset < paged->size ? Page(paged, offset / kPageSize) : nullptr;
+    const KeptPage* page = offset < paged->size ? Page(paged, offset / kPageSize) : nullptr;
     if (page == nullptr) {
         return nullptr;
     }
     const size_t into = static_cast<size_t>(offset % kPageSize);
-    *available = page->size() - into;
-    return page->data() + into;
+    *available = page->bytes.size() - into;
+    return page->bytes.data() + into;
 }
