@@ -94,6 +94,7 @@ bool ReplaceKeepingBackup(const std::string& path, const TextProducer& produce, 
             }
             *kept = true;
         }
+        old.file.reset(); // Windows cannot replace a file that is still open
         return true;
     };
     return ReplaceFileByWriting(path, write, error);
