@@ -12,7 +12,7 @@
 
 constexpr uint64_t kNoPage = ~uint64_t(0);
 // Reading the export directory walks three tables at once, and the code walk jumps back to
-// functions it has seen: eight pages hold both without reading a page twice.
+// functions it has seen: eight pages hold both, so few pages are read twice.
 constexpr size_t kKeptPages = 8;
 
 struct KeptPage {
