@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 wine64-tools
   xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-wine locales
-  python3 python3-pil
+  python3 python3-pil zip unzip
   clang lld llvm libclang-rt-14-dev
 )
 

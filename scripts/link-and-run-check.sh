@@ -15,16 +15,18 @@ expected=$(realpath "$4") kernel32=$(realpath "$5")
 work=${6:-$(mktemp -d)}
 mkdir -p "$work"
 wine_run=${WINE_RUN:-$here/wine.sh}
-tool() { command -v "$1" || command -v "$1-14"; }
 source "$here/machine.sh"
+source "$here/find-tool.sh"
+lld_link=$(tool lld-link)
+readobj=$(tool llvm-readobj)
 
 cd "$work"
 cp "$dll" .
 # -ffreestanding: no calls into a C runtime that is not linked.
 clang --target="$clang_target" -O0 -ffreestanding ${PROGRAM_DEFINES:-} -c "$program" -o program.obj
-"$(tool lld-link)" /nologo /machine:"$link_machine" /nodefaultlib /entry:start /subsystem:console \
+"$lld_link" /nologo /machine:"$link_machine" /nodefaultlib /entry:start /subsystem:console \
     /out:program.exe program.obj "$library" "$kernel32"
-"$(tool llvm-readobj)" --coff-imports program.exe >program.imports
+"$readobj" --coff-imports program.exe >program.imports
 "$wine_run" program.exe >program.out 2>program.err || {
     echo "program.exe failed under Wine:"; cat program.err; exit 1; }
 if ! diff -u "$expected" program.out; then

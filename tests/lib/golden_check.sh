@@ -4,8 +4,10 @@
 # checked-in .txt files. UPDATE_GOLDEN=1 rewrites them instead.
 set -euo pipefail
 lib=$(realpath "$1") golden=$(realpath "$2")
-tool() { command -v "$1" || command -v "$1-14"; }
-ar=$(tool llvm-ar) nm=$(tool llvm-nm) readobj=$(tool llvm-readobj)
+source "$(dirname "$0")/../../scripts/find-tool.sh"
+ar=$(tool llvm-ar)
+nm=$(tool llvm-nm)
+readobj=$(tool llvm-readobj)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # names_matrix_check.sh LIB IMPDEF E2E_DIR WORK_DIR [RUNNER]
 # One stdcall function exported three ways (mingw --kill-at: multiply; mingw: multiply@8;
-# Visual C++: _multiply@8), each DLL's .def made by qen_impdef with ordinals and with names
-# only (-c), used as written or edited as the usage note says (_multiply@8, keeping the
-# ordinal). For every case Lib makes the library, a Visual-C++-style caller is linked with
-# lld-link, and the program's imports are resolved against the DLL's exports as the loader
-# would. Each case must end as the table below predicts: ok, a link error, or a load error.
+# Visual C++: _multiply@8), each DLL's .def made by qen_impdef with ordinals, with names only
+# (-c) or without decorations (-n), used as written or edited as the usage note says
+# (_multiply@8, keeping the ordinal). For every case Lib makes the library, whose import
+# objects must name multiply.dll; a Visual-C++-style caller is linked with lld-link; the
+# program must import exactly the expected symbol from multiply.dll, which is then resolved
+# against the DLL's exports as the loader would. Each case must end as the table below
+# predicts: ok, a link error, or a load error.
 # With RUNNER (a build tree's wine-run) the tools are .exe files run through it, and every
 # program that should load is also run and must exit with 42; not in the 64-bit twin build
 # (MORVANE_MACHINE=x64), whose Wine runs no 32-bit program.
 set -euo pipefail
 lib=$(realpath "$1") impdef=$(realpath "$2") e2e=$(realpath "$3") work=$4 runner=${5:-}
+here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
-tool() { command -v "$1" || command -v "$1-14"; }
-lld_link=$(tool lld-link) readobj=$(tool llvm-readobj)
+source "$here/../../scripts/find-tool.sh"
+lld_link=$(tool lld-link)
+readobj=$(tool llvm-readobj)
 program_runner=$([ "${MORVANE_MACHINE:-x86}" = x86 ] && echo "$runner" || true)
 run() { ${runner:+"$runner"} "$@" | tr -d '\r'; }
 
@@ -26,33 +30,54 @@ clang --target=i686-pc-windows-msvc -O2 -c "$e2e/stdcall_dll.c" -o msvc/multiply
     msvc/multiply.obj
 clang --target=i686-pc-windows-msvc -O0 -ffreestanding -c "$e2e/stdcall_caller.c" -o caller.obj
 
-# Every import of program.exe from multiply.dll must be an export of the DLL: by name, or
-# "(N)" for ordinal N. Prints the first that is not.
+# The DLL names the library's import objects record, one a line.
+library_dlls() {
+    "$readobj" "$1" | awk '/^File: / {file = $2} /^Format: COFF-import-file/ {print file}' | sort -u
+}
+
+# Every import of a program, "dll symbol" a line; symbol "(N)" for ordinal N.
+imports() {
+    "$readobj" --coff-imports "$1" | awk '/Name:/ {dll = $2} /Symbol:/ {print dll, $2}'
+}
+
+# Prints the first import of the program from multiply.dll that is not an export of the DLL:
+# by name, or "(N)" for ordinal N.
 unresolved() { # program dll
     local exports
     exports=$("$readobj" --coff-exports "$2" |
         awk '/Ordinal:/ {o=$2} /Name:/ {n=$2} /RVA:/ && $2 != "0x0" {print "(" o ")"; if (n != "") print n}')
-    "$readobj" --coff-imports "$1" |
-        awk '/Name: multiply.dll/ {d=1} /^}/ {d=0} d && /Symbol:/ {print $2}' |
-        while read -r import; do
-            grep -qxF -- "$import" <<<"$exports" || { echo "$import"; break; }
-        done
+    imports "$1" | while read -r _ import; do
+        grep -qxF -- "$import" <<<"$exports" || { echo "$import"; break; }
+    done
 }
 
-# dll mode edit expected: mode "ordinals" or "names" (-c); edit "as-written" or the line the
-# usage note asks for; expected "ok", "link" (unresolved __imp__multiply@8) or "load".
+# dll mode edit expected [import]: mode "ordinals", "names" (-c) or "undecorated" (-n); edit
+# "as-written" or the line the usage note asks for, which must change the .def; expected "ok",
+# "link" (unresolved __imp__multiply@8) or "load"; import: the one symbol the program must
+# import from multiply.dll.
 failures=0 cases=0
 check() {
-    local dll=$1 mode=$2 edit=$3 expected=$4 case=$1-$2-$3 outcome
+    local dll=$1 mode=$2 edit=$3 expected=$4 import=${5:-} case=$1-$2-$3 outcome
     cases=$((cases + 1))
     mkdir "$case" && cp "$dll/multiply.dll" "$case/" && cd "$case"
-    run "$impdef" multiply.dll $([ "$mode" = names ] && echo -c) -o multiply.def >/dev/null
-    [ "$edit" = as-written ] || sed -i -E "s/^(\s*)multiply(\s|\r|\$)/\1$edit\2/" multiply.def
+    local option=
+    case $mode in names) option=-c ;; undecorated) option=-n ;; esac
+    run "$impdef" multiply.dll $option -o multiply.def >/dev/null
+    if [ "$edit" != as-written ]; then
+        cp multiply.def written.def
+        sed -i -E "s/^(\s*)multiply(\s|\r|\$)/\1$edit\2/" multiply.def
+    fi
     run "$lib" /NOLOGO /DEF:multiply.def /MACHINE:IX86 >lib.out
-    if ! "$lld_link" /nologo /machine:x86 /nodefaultlib /entry:start /subsystem:console \
+    if [ "$edit" != as-written ] && cmp -s written.def multiply.def; then
+        outcome="the edit changed nothing"
+    elif [ "$(library_dlls multiply.lib)" != multiply.dll ]; then
+        outcome="library names $(library_dlls multiply.lib | tr '\n' ' ')"
+    elif ! "$lld_link" /nologo /machine:x86 /nodefaultlib /entry:start /subsystem:console \
         /out:program.exe ../caller.obj multiply.lib >link.out 2>&1; then
         grep -q 'undefined symbol: __declspec(dllimport) _multiply@8' link.out && outcome=link ||
             outcome="link error: $(head -1 link.out)"
+    elif [ "$(imports program.exe)" != "multiply.dll $import" ]; then
+        outcome="imports $(imports program.exe | tr '\n' ' ')"
     elif [ -n "$(unresolved program.exe multiply.dll)" ]; then
         outcome=load
     elif [ -n "$program_runner" ] && ! {
@@ -72,18 +97,20 @@ check() {
 }
 
 # The undecorated export: with ordinals qen_impdef writes the decoration it finds in the code,
-# _multiply@8 @1, as the usage note would have the user do. Names only, the name is the
-# import, and the caller's _multiply@8 is missing: decorating it by hand imports a name the
-# DLL does not have, unless '== multiply' keeps the import name.
-check killat ordinals as-written ok
-check killat ordinals '_multiply@8' ok
+# _multiply@8 @1, as the usage note would have the user do; without decorations (-n) the
+# line is multiply @1, which the user edits so. Names only, the name is the import, and the
+# caller's _multiply@8 is missing: decorating it by hand imports a name the DLL does not have,
+# unless '== multiply' keeps the import name.
+check killat ordinals as-written ok '(1)'
+check killat undecorated as-written link
+check killat undecorated '_multiply@8' ok '(1)'
 check killat names as-written link
-check killat names '_multiply@8' load
-check killat names 'multiply@8 == multiply' ok
+check killat names '_multiply@8' load '_multiply@8'
+check killat names 'multiply@8 == multiply' ok multiply
 # Decorated exports: the .def as written is all it takes.
-check mingw ordinals as-written ok
-check mingw names as-written ok
-check msvc ordinals as-written ok
-check msvc names as-written ok
+check mingw ordinals as-written ok '(1)'
+check mingw names as-written ok 'multiply@8'
+check msvc ordinals as-written ok '(1)'
+check msvc names as-written ok '_multiply@8'
 echo "names matrix: $cases cases, $failures not as expected"
 [ "$failures" = 0 ]

@@ -15,24 +15,8 @@ rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 build_test_dll "$work/testdll.dll"
 
 export MORVANE_WHOLE_JOB_DIR=$work
-if [ -z "$screenshot" ]; then
-    "$wine_run" "$gui_test"
-else
-    export MORVANE_SCREENSHOT_MARKER=$work/screenshot.ready
-    "$wine_run" "$gui_test" &
-    test_pid=$!
-    # However slow Wine is (under emulation, minutes a step), the test says when it is ready.
-    while kill -0 "$test_pid" 2>/dev/null && [ ! -f "$MORVANE_SCREENSHOT_MARKER" ]; do
-        sleep 0.1
-    done
-    if [ -f "$MORVANE_SCREENSHOT_MARKER" ]; then
-        window=$(xwininfo -root -tree | awk '/"Morvane V1.0"/ {print $1; exit}')
-        sleep 1 # let the log paint after the runs
-        import -window "$window" "$screenshot" && echo "screenshot: $screenshot"
-        rm -f "$MORVANE_SCREENSHOT_MARKER"
-    fi
-    wait "$test_pid"
-fi
+source "$here/../../scripts/run-gui-test.sh"
+run_gui_test "$gui_test" "$wine_run" "$screenshot"
 
 bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" "$work" "$wine_run"
 # The program calls the ordinal-only export by the name the unedited .def gave it.
