@@ -74,6 +74,10 @@ const DecodeCase kCases[] = {
     {{0x3D, 0, 1, 0, 0}, 5, N, 256},                          // cmp eax, 256
     {{0x83, 0xF9, 0xFF}, 3, N, -1},                           // cmp ecx, -1
     {{0x0F, 0x04}, 0, N, 0},                                  // invalid
+    {{0xFF, 0xFF}, 0, N, 0},                                  // FF /7: undefined
+    {{0xFF, 0xD8}, 0, N, 0},                                  // call far to a register
+    {{0xFE, 0x10}, 0, N, 0},                                  // FE /2: undefined
+    {{0xFE, 0xC8}, 2, N, 0},                                  // dec al
     {{0x8B}, 0, N, 0},                                        // ModRM missing
     {{0x8B, 0x84, 0x24, 0, 1}, 0, N, 0},                      // displacement cut short
     {{0xE8, 0, 0}, 0, N, 0},                                  // rel32 cut short

@@ -292,9 +292,22 @@ InsnFlow OneByteFlow(unsigned char op, const unsigned char* next, size_t left) {
     }
 }
 
+// FE and FF are defined for some ModRM reg fields only: FE /0../1, FF /0../6, and far call
+// and jmp (FF /3, /5) take a memory operand.
+bool GroupRegDefined(unsigned char op, unsigned char modrm) {
+    const unsigned reg = (modrm >> 3) & 7;
+    if (op == 0xFE) {
+        return reg < 2;
+    }
+    return reg != 7 && !((reg == 3 || reg == 5) && (modrm >> 6) == 3);
+}
+
 bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t* imm) {
     if (op == 0xC4 || op == 0xC5 || op == 0x62) {
         return IsVectorEscape(*c) ? VectorInsn(c, op) : ModRm(c, modrm);
+    }
+    if (op == 0xFE || op == 0xFF) {
+        return ModRm(c, modrm) && GroupRegDefined(op, *modrm);
     }
     if (op == 0xF6 || op == 0xF7) {
         if (!ModRm(c, modrm)) {
