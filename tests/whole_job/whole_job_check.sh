@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # whole_job_check.sh GUI_TEST WINE_RUN IMPDEF_EXE LIB_EXE WORK_DIR [SCREENSHOT.png]
 # The whole job end to end: builds the test DLL, lets GUI_TEST click both buttons of the real
-# program (the .def and the import library land in WORK_DIR), then links a program against
-# that library and runs it under Wine. With SCREENSHOT.png, the dialog is photographed after
-# both runs. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
+# program (the .def and the import library land in WORK_DIR), and hand it the DLL and the
+# .def on its command line, then links a program against that library and runs it under Wine.
+# With SCREENSHOT.png, the dialog is photographed after both runs, and after the command-line
+# runs as drop.png beside it. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
 set -euo pipefail
 gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
 lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}
@@ -15,22 +16,33 @@ rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 build_test_dll "$work/testdll.dll"
 
 export MORVANE_WHOLE_JOB_DIR=$work
+# Photographs the dialog once the test has written the marker, then deletes the marker, which
+# lets the test go on.
+photograph() {
+    local marker=$1 picture=$2 window
+    window=$(xwininfo -root -tree | awk '/"Morvane V1.0"/ {print $1; exit}')
+    sleep 1 # let the log paint after the runs
+    import -window "$window" "$picture" && echo "screenshot: $picture"
+    rm -f "$marker"
+}
+
 if [ -z "$screenshot" ]; then
     "$wine_run" "$gui_test"
 else
+    # The buttons' test holds for SCREENSHOT.png, the icon test for drop.png beside it: the log
+    # after a DLL, a file of another kind and the .def were handed over at once.
     export MORVANE_SCREENSHOT_MARKER=$work/screenshot.ready
+    export MORVANE_DROP_SCREENSHOT_MARKER=$work/drop-screenshot.ready
+    drop_picture=$(dirname "$screenshot")/drop.png
     "$wine_run" "$gui_test" &
     test_pid=$!
     # However slow Wine is (under emulation, minutes a step), the test says when it is ready.
-    while kill -0 "$test_pid" 2>/dev/null && [ ! -f "$MORVANE_SCREENSHOT_MARKER" ]; do
+    while kill -0 "$test_pid" 2>/dev/null; do
+        [ -f "$MORVANE_SCREENSHOT_MARKER" ] && photograph "$MORVANE_SCREENSHOT_MARKER" "$screenshot"
+        [ -f "$MORVANE_DROP_SCREENSHOT_MARKER" ] &&
+            photograph "$MORVANE_DROP_SCREENSHOT_MARKER" "$drop_picture"
         sleep 0.1
     done
-    if [ -f "$MORVANE_SCREENSHOT_MARKER" ]; then
-        window=$(xwininfo -root -tree | awk '/"Morvane V1.0"/ {print $1; exit}')
-        sleep 1 # let the log paint after the runs
-        import -window "$window" "$screenshot" && echo "screenshot: $screenshot"
-        rm -f "$MORVANE_SCREENSHOT_MARKER"
-    fi
     wait "$test_pid"
 fi
 
