@@ -15,23 +15,17 @@ constexpr char kToolMissingCaption[] = "Exefile not found";
 constexpr char kImpdefMissingText[] = "qen_impdef工具在同目录下没找到!";
 constexpr char kLibMissingText[] = "Lib工具在同目录下没找到!";
 
-// True when the tool lies beside the program; otherwise the user is told and false returned.
-bool ToolIsThere(DialogHandle dialog, const AnsiText& toolPath, const char* missingText) {
+// The tool's path when it lies beside the program; otherwise the user is told and false returned.
+bool FindTool(DialogHandle dialog, const char* toolName, const char* missingText,
+              AnsiText& toolPath) {
+    toolPath = GetProgramDir() + toolName;
     if (FileExists(toolPath))
         return true;
     MessageBoxA(dialog, missingText, kToolMissingCaption, MB_OK | MB_ICONWARNING);
     return false;
 }
 
-} // namespace
-
-void MakeDefFile(DialogHandle dialog) {
-    AnsiText toolPath = GetProgramDir() + kImpdefToolName;
-    if (!ToolIsThere(dialog, toolPath, kImpdefMissingText))
-        return;
-    AnsiText dllPath;
-    if (!ChooseFile(dialog, dllPath, kDllFilter))
-        return;
+void RunImpdef(DialogHandle dialog, const AnsiText& toolPath, const AnsiText& dllPath) {
     SetDlgItemTextA(dialog, IDC_DLL_PATH, dllPath.c_str());
     AnsiText defPath = DeriveDefPath(dllPath);
     bool namesOnly = IsDlgButtonChecked(dialog, IDC_NAMES_ONLY) != BST_UNCHECKED;
@@ -40,14 +34,38 @@ void MakeDefFile(DialogHandle dialog) {
     RunTool(dialog, commandLine);
 }
 
-void MakeLibFile(DialogHandle dialog) {
-    AnsiText toolPath = GetProgramDir() + kLibToolName;
-    if (!ToolIsThere(dialog, toolPath, kLibMissingText))
-        return;
-    AnsiText defPath;
-    if (!ChooseFile(dialog, defPath, kDefFilter))
-        return;
+void RunLib(DialogHandle dialog, const AnsiText& toolPath, const AnsiText& defPath) {
     SetDlgItemTextA(dialog, IDC_DEF_PATH, defPath.c_str());
     AppendLogLine(dialog, "");
     RunTool(dialog, BuildLibCommand(toolPath, defPath));
+}
+
+} // namespace
+
+void MakeDefFile(DialogHandle dialog) {
+    AnsiText toolPath;
+    AnsiText dllPath;
+    if (FindTool(dialog, kImpdefToolName, kImpdefMissingText, toolPath) &&
+        ChooseFile(dialog, dllPath, kDllFilter))
+        RunImpdef(dialog, toolPath, dllPath);
+}
+
+void MakeLibFile(DialogHandle dialog) {
+    AnsiText toolPath;
+    AnsiText defPath;
+    if (FindTool(dialog, kLibToolName, kLibMissingText, toolPath) &&
+        ChooseFile(dialog, defPath, kDefFilter))
+        RunLib(dialog, toolPath, defPath);
+}
+
+void MakeDefFileFrom(DialogHandle dialog, const AnsiText& dllPath) {
+    AnsiText toolPath;
+    if (FindTool(dialog, kImpdefToolName, kImpdefMissingText, toolPath))
+        RunImpdef(dialog, toolPath, dllPath);
+}
+
+void MakeLibFileFrom(DialogHandle dialog, const AnsiText& defPath) {
+    AnsiText toolPath;
+    if (FindTool(dialog, kLibToolName, kLibMissingText, toolPath))
+        RunLib(dialog, toolPath, defPath);
 }

@@ -1,6 +1,7 @@
 #include "commands/tool_paths.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -17,6 +18,28 @@ size_t FindLastCharacter(const AnsiText& text, char wanted) {
             found = i;
     }
     return found;
+}
+
+// The position of the dot before the last path component's extension, or npos. A dot in a
+// folder name is never taken.
+size_t FindExtensionDot(const AnsiText& path) {
+    size_t lastSlash = FindLastCharacter(path, '\\');
+    size_t nameStart = lastSlash == AnsiText::npos ? 0 : lastSlash + 1;
+    size_t dot = FindLastCharacter(path, '.');
+    return dot != AnsiText::npos && dot >= nameStart ? dot : AnsiText::npos;
+}
+
+// The extension without its dot, with ASCII letters in lower case; empty without one. Lowering
+// the second byte of a double-byte character is harmless: such an extension never matches one
+// of the ASCII extensions it is compared with.
+AnsiText LowerExtensionOf(const AnsiText& path) {
+    size_t dot = FindExtensionDot(path);
+    AnsiText extension = dot == AnsiText::npos ? AnsiText() : path.substr(dot + 1);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return extension;
 }
 
 } // namespace
@@ -37,11 +60,17 @@ bool FileExists(const AnsiText& path) {
 }
 
 AnsiText DeriveDefPath(const AnsiText& dllPath) {
-    // Only the last component may lose its extension: a dot in a folder name is never cut.
-    size_t lastSlash = FindLastCharacter(dllPath, '\\');
-    size_t nameStart = lastSlash == AnsiText::npos ? 0 : lastSlash + 1;
-    size_t dot = FindLastCharacter(dllPath, '.');
-    if (dot != AnsiText::npos && dot >= nameStart)
+    size_t dot = FindExtensionDot(dllPath);
+    if (dot != AnsiText::npos)
         return dllPath.substr(0, dot + 1) + "def";
     return dllPath + ".def";
+}
+
+FileKind KindByName(const AnsiText& path) {
+    const AnsiText extension = LowerExtensionOf(path);
+    for (const char* dllExtension : {"dll", "ocx", "drv", "cpl", "exe"}) {
+        if (extension == dllExtension)
+            return FileKind::Dll;
+    }
+    return extension == "def" ? FileKind::Def : FileKind::Other;
 }

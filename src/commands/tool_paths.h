@@ -15,3 +15,8 @@ bool FileExists(const AnsiText& path);
 
 // The definition file's path for a DLL: the last path component's extension becomes "def".
 AnsiText DeriveDefPath(const AnsiText& dllPath);
+
+// What a file handed to the program is for, told by its extension with case ignored: a PE file
+// that can export (.dll, .ocx, .drv, .cpl, .exe) goes to the definition tool, a .def to Lib.
+enum class FileKind { Dll, Def, Other };
+FileKind KindByName(const AnsiText& path);

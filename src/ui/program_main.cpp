@@ -1,5 +1,6 @@
 #include "ui/program_main.h"
 
+#include "commands/program_arguments.h"
 #include "morvane.h"
 #include "ui/app_globals.h"
 #include "ui/main_dialog.h"
@@ -19,9 +20,9 @@ void LoadProgramGlobals() {
     g_icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
 }
 
-int RunMainDialog() {
-    INT_PTR ended =
-        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc, 0);
+int RunMainDialog(const std::vector<AnsiText>& givenFiles) {
+    INT_PTR ended = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc,
+                                    reinterpret_cast<LPARAM>(&givenFiles));
     // -1: the template could not be loaded or the dialog not created, so nothing was shown.
     if (ended != -1)
         return 0;
@@ -32,5 +33,6 @@ int RunMainDialog() {
 void ProgramMain(int, char**) {
     InitCommonControls();
     LoadProgramGlobals();
-    ExitProcess(static_cast<UINT>(RunMainDialog()));
+    const std::vector<AnsiText> givenFiles = SplitProgramArguments(GetCommandLineA());
+    ExitProcess(static_cast<UINT>(RunMainDialog(givenFiles)));
 }

@@ -109,7 +109,14 @@ bool RemoveProgramFolder(const std::string& folder) {
 }
 
 bool StartProgram(const std::string& exePath, RunningProgram& program, DWORD timeoutMs) {
+    return StartProgramWithFiles(exePath, {}, program, timeoutMs);
+}
+
+bool StartProgramWithFiles(const std::string& exePath, const std::vector<std::string>& files,
+                           RunningProgram& program, DWORD timeoutMs) {
     std::string commandLine = "\"" + exePath + "\"";
+    for (const std::string& file : files)
+        commandLine += " \"" + file + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};

@@ -59,6 +59,11 @@ struct RunningProgram {
 bool StartProgram(const std::string& exePath, RunningProgram& program,
                   DWORD timeoutMs = kDefaultTimeoutMs);
 
+// The same with arguments after the program's quoted name, as Explorer starts a program with
+// the files dropped on its icon: each path in double quotes, one blank between them.
+bool StartProgramWithFiles(const std::string& exePath, const std::vector<std::string>& files,
+                           RunningProgram& program, DWORD timeoutMs = kDefaultTimeoutMs);
+
 // The visible top-level dialog (class "#32770") of the process other than `except`, or nullptr.
 // With except = the main dialog this finds a message box or the file chooser.
 HWND FindDialogOfProcess(DWORD processId, HWND except = nullptr);

@@ -35,6 +35,38 @@ TEST(DeriveDefPath, ReplacesOnlyTheLastComponentsExtension) {
         EXPECT_EQ(DeriveDefPath(c[0]), c[1]) << c[0];
 }
 
+TEST(KindByName, TellsDllsAndDefinitionFilesByTheLastComponentsExtension) {
+    const struct {
+        const char* path;
+        FileKind kind;
+    } cases[] = {
+        {"C:\\x\\foo.dll", FileKind::Dll},
+        {"C:\\x\\FOO.DLL", FileKind::Dll},
+        {"C:\\x\\a.Ocx", FileKind::Dll},
+        {"C:\\x\\a.drv", FileKind::Dll},
+        {"C:\\x\\a.CPL", FileKind::Dll},
+        {"C:\\x\\a.exe", FileKind::Dll},
+        {"C:\\x\\a.def.dll", FileKind::Dll},
+        {"C:\\x\\foo.def", FileKind::Def},
+        {"C:\\my files\\a b.DeF", FileKind::Def},
+        {"C:\\x\\.def", FileKind::Def},
+        {"C:\\x\\a.dll.txt", FileKind::Other},
+        {"C:\\x\\a.dl", FileKind::Other},
+        {"C:\\x\\a.dlls", FileKind::Other},
+        {"C:\\x\\a.lib", FileKind::Other},
+        {"C:\\x.dll\\readme", FileKind::Other}, // the dot of a folder name does not count
+        {"C:\\x\\a.", FileKind::Other},
+        {"", FileKind::Other},
+        // Double-byte names, 乗 (81 5C) ending in a byte that looks like a backslash.
+        {"D:\\淺\\乗.dll", FileKind::Dll},
+        {"D:\\a.dll\\乗.def", FileKind::Def},
+        {"D:\\x\\a.dll乗", FileKind::Other},
+        {"D:\\x\\a.乗", FileKind::Other},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KindByName(c.path), c.kind) << c.path;
+}
+
 TEST(ProgramDirOf, CutsAtTheLastBackslashCharacter) {
     const char* const cases[][2] = {
         {"C:\\tools\\Morvane.exe", "C:\\tools"},

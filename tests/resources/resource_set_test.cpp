@@ -122,21 +122,21 @@ TEST_F(UsageNote, IsCodePage936TextOfItsUtf8Source) {
     EXPECT_TRUE(note == expected);
 }
 
-TEST_F(UsageNote, FollowsTheOutlineOfNineLinesEndingWithTheToolNames) {
+TEST_F(UsageNote, FollowsTheOutlineOfTenLinesEndingWithTheToolNames) {
     std::vector<std::string> lines;
     std::istringstream in(note_);
     for (std::string line; std::getline(in, line);) {
         lines.push_back(line);
     }
-    ASSERT_EQ(lines.size(), 9u);
-    const char* numbers[9] = {nullptr, "1.", "2.", "3.", nullptr, "1.", "2.", "3.", nullptr};
+    ASSERT_EQ(lines.size(), 10u);
+    const char* numbers[10] = {nullptr, "1.", "2.", "3.", nullptr, "1.", "2.", "3.", "4.", nullptr};
     for (size_t i = 0; i < lines.size(); ++i) {
         SCOPED_TRACE("line " + std::to_string(i + 1));
         bool numbered = lines[i].rfind(numbers[i] ? numbers[i] : "#", 0) == 0;
         EXPECT_EQ(numbered, numbers[i] != nullptr);
     }
-    EXPECT_NE(lines[8].find("qen_impdef.exe"), std::string::npos);
-    EXPECT_NE(lines[8].find("LIB.exe"), std::string::npos);
+    EXPECT_NE(lines[9].find("qen_impdef.exe"), std::string::npos);
+    EXPECT_NE(lines[9].find("LIB.exe"), std::string::npos);
 }
 
 // --- The manifest ---

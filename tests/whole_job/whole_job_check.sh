@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # whole_job_check.sh GUI_TEST WINE_RUN IMPDEF_EXE LIB_EXE WORK_DIR [SCREENSHOT.png]
 # The whole job end to end: builds the test DLL, lets GUI_TEST click both buttons of the real
-# program (the .def and the import library land in WORK_DIR), then links a program against
-# that library and runs it under Wine. With SCREENSHOT.png, the dialog is photographed after
-# both runs. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
+# program (the .def and the import library land in WORK_DIR), and hand it the DLL and the
+# .def on its command line, then links a program against that library and runs it under Wine.
+# With SCREENSHOT.png, the dialog is photographed after both runs, and after the command-line
+# runs as drop.png beside it. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
 set -euo pipefail
 gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
 lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}

@@ -57,10 +57,10 @@ std::string MultiplyLine() {
     return DllIs64Bit() ? "multiply @2\r\n" : "_multiply@8 @2 ; stdcall";
 }
 
-// With MORVANE_SCREENSHOT_MARKER set, the dialog stays up until the check script has taken
-// its picture: the marker file is written, and the script deletes it when done.
-void HoldForScreenshot() {
-    const char* marker = std::getenv("MORVANE_SCREENSHOT_MARKER");
+// With the variable markerVariable set, the dialog stays up until the script around has taken
+// its picture: the marker file it names is written, and the script deletes it when done.
+void HoldForScreenshot(const char* markerVariable) {
+    const char* marker = std::getenv(markerVariable);
     if (!marker)
         return;
     const std::string path = WindowsPathOf(marker);
@@ -71,6 +71,21 @@ void HoldForScreenshot() {
         Sleep(100);
 }
 
+// MORVANE_PROGRAM_DIR: the program and its tools as they lie there, e.g. an unpacked release;
+// otherwise the build's, gathered in a folder of their own.
+std::string ProgramFolder() {
+    if (const char* programDir = std::getenv("MORVANE_PROGRAM_DIR"))
+        return WindowsPathOf(programDir);
+    return MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
+                             {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
+                              {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
+}
+
+void RemoveMadeProgramFolder(const std::string& folder) {
+    if (!std::getenv("MORVANE_PROGRAM_DIR"))
+        RemoveProgramFolder(folder);
+}
+
 TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     const char* workDir = std::getenv("MORVANE_WHOLE_JOB_DIR");
     ASSERT_NE(workDir, nullptr) << "run through whole_job_check.sh";
@@ -79,16 +94,7 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     const std::string def = work + "\\testdll.def";
     const std::string lib = work + "\\testdll.lib";
 
-    // MORVANE_PROGRAM_DIR: the program and its tools as they lie there, e.g. an unpacked
-    // release; otherwise the build's, gathered in a folder of their own.
-    const char* programDir = std::getenv("MORVANE_PROGRAM_DIR");
-    std::string folder;
-    if (programDir)
-        folder = WindowsPathOf(programDir);
-    else
-        folder = MakeProgramFolder(WindowsPathOf(MORVANE_EXE),
-                                   {{"qen_impdef.exe", WindowsPathOf(IMPDEF_EXE), ""},
-                                    {"Lib.exe", WindowsPathOf(LIB_EXE), ""}});
+    const std::string folder = ProgramFolder();
     ASSERT_FALSE(folder.empty());
     RunningProgram program;
     ASSERT_TRUE(StartProgram(folder + "\\Morvane.exe", program));
@@ -112,13 +118,87 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     EXPECT_EQ(log.substr(log.size() - created.size()), created);
     EXPECT_NE(GetFileAttributesA(lib.c_str()), INVALID_FILE_ATTRIBUTES);
 
-    HoldForScreenshot();
+    HoldForScreenshot("MORVANE_SCREENSHOT_MARKER");
     DWORD exitCode = 1;
     EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
     EXPECT_EQ(exitCode, 0u);
     StopProgram(program);
-    if (!programDir)
-        RemoveProgramFolder(folder);
+    RemoveMadeProgramFolder(folder);
+}
+
+struct IconCase {
+    std::vector<std::string> names; // the files dropped on the icon, in the work folder
+    bool libMade;
+};
+
+// Dropped on the icon: Explorer starts the program with the files' quoted paths. The DLL alone
+// gives its .def; the DLL, a file of no kind the program takes and the .def in one go give the
+// .def, a warning box for the other file, and then the library made from that .def.
+TEST(WholeJob, FilesDroppedOnTheIconBecomeADefinitionFileAndALibrary) {
+    const char* workDir = std::getenv("MORVANE_WHOLE_JOB_DIR");
+    ASSERT_NE(workDir, nullptr) << "run through whole_job_check.sh";
+    const std::string folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    const IconCase cases[] = {{{"testdll.dll"}, false},
+                              {{"testdll.dll", "说明 乗.txt", "testdll.def"}, true}};
+    int number = 0;
+    for (const IconCase& c : cases) {
+        // A folder whose name holds a space and 乗 (81 5C), whose second byte is a backslash.
+        const std::string work =
+            WindowsPathOf(workDir) + "\\图标乗 拖放 " + std::to_string(++number);
+        ASSERT_TRUE(CreateDirectoryA(work.c_str(), nullptr));
+        ASSERT_TRUE(CopyTo(WindowsPathOf(workDir) + "\\testdll.dll", work + "\\testdll.dll"));
+        WriteWholeFile(work + "\\说明 乗.txt", "notes");
+        std::vector<std::string> paths;
+        for (const std::string& name : c.names)
+            paths.push_back(work + "\\" + name);
+        const std::string dll = work + "\\testdll.dll";
+        const std::string def = work + "\\testdll.def";
+        const std::string lib = work + "\\testdll.lib";
+
+        RunningProgram program;
+        ASSERT_TRUE(StartProgramWithFiles(folder + "\\Morvane.exe", paths, program, kWaitMs));
+        std::string caption;
+        EXPECT_TRUE(ReadWindowText(program.dialog, caption, kWaitMs));
+        EXPECT_EQ(caption, "Morvane V1.0");
+        if (c.names.size() == 3) {
+            HWND box = WaitForDialogOfProcess(program.processId, program.dialog, kWaitMs);
+            ASSERT_NE(box, nullptr) << "no box for the text file";
+            EXPECT_EQ(GetWindow(box, GW_OWNER), program.dialog);
+            MessageBoxSeen seen = ReadMessageBox(box);
+            EXPECT_EQ(seen.caption, "不支持的文件");
+            EXPECT_EQ(seen.text, paths[1] +
+                                     "\n\nMorvane 只接受 DLL（*.dll、*.ocx、*.drv、*.cpl、*.exe）"
+                                     "和模块定义文件（*.def）。");
+            PressButton(box, IDOK);
+        }
+        const std::string afterDef = "\r\n\r\n" + dll + ": " + Counts() + " -> " + def + SummaryEnd();
+        // Lib writes its banner first, and CR LF line ends, whose CR the log keeps.
+        const std::string end = c.libMade ? "\r\nCreating library " + lib + "\r" : afterDef;
+        std::string log;
+        for (DWORD waited = 0; waited < kWaitMs; waited += 100) {
+            ReadControlText(program.dialog, IDC_LOG, log, kWaitMs);
+            if (log.size() >= end.size() && log.substr(log.size() - end.size()) == end)
+                break;
+            Sleep(100);
+        }
+        ASSERT_GE(log.size(), end.size());
+        EXPECT_EQ(log.substr(log.size() - end.size()), end);
+        const size_t defRun = log.find(afterDef);
+        ASSERT_NE(defRun, std::string::npos) << log;
+        if (c.libMade)
+            EXPECT_EQ(log.substr(defRun, afterDef.size() + 4), afterDef + "\r\n\r\n");
+        else
+            EXPECT_EQ(defRun + afterDef.size(), log.size());
+        EXPECT_NE(ReadWholeFile(def).find(MultiplyLine()), std::string::npos);
+        EXPECT_EQ(GetFileAttributesA(lib.c_str()) != INVALID_FILE_ATTRIBUTES, c.libMade);
+        if (c.libMade)
+            HoldForScreenshot("MORVANE_DROP_SCREENSHOT_MARKER");
+        DWORD exitCode = 1;
+        EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
+        StopProgram(program);
+    }
+    RemoveMadeProgramFolder(folder);
 }
 
 } // namespace

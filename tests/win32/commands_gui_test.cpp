@@ -18,8 +18,11 @@ constexpr DWORD kWaitMs = 20000;
 // given files, and the program started from it. The folder's and the program's names hold 乗,
 // whose second byte (81 5C) is a backslash: only a search character by character finds the
 // program's folder, and with it the tools.
+// With files, the program starts as Explorer starts it for files dropped on its icon; the log
+// is then not read, since the runs may already have begun.
 struct ProgramUnderTest {
-    explicit ProgramUnderTest(const std::vector<ExtraFile>& extras)
+    explicit ProgramUnderTest(const std::vector<ExtraFile>& extras,
+                              const std::vector<std::string>& files = {})
         : folder(NewTempFolder("程序乗 目录")) {
         const std::string exe = folder + "\\Morvane 乗.exe";
         bool copied = CopyTo(WindowsPathOf(MORVANE_EXE), exe);
@@ -30,8 +33,8 @@ struct ProgramUnderTest {
             else
                 copied = copied && CopyTo(extra.sourcePath, path);
         }
-        started = copied && StartProgram(exe, program);
-        if (started)
+        started = copied && StartProgramWithFiles(exe, files, program);
+        if (started && files.empty())
             ReadControlText(program.dialog, IDC_LOG, initialLog);
     }
     ~ProgramUnderTest() {
@@ -281,6 +284,61 @@ TEST(CommandButtons, AClickDuringARunIsHandledAfterIt) {
     // The tool was let go by the test, not by its own time limit.
     EXPECT_EQ(test.Text(IDC_LOG), test.initialLog + kToolLines);
     RemoveProgramFolder(dll.folder);
+}
+
+// The usage note as the program carries it: the whole log before any run.
+std::string UsageNote() {
+    HMODULE program =
+        LoadLibraryExA(WindowsPathOf(MORVANE_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(IDR_USAGE_NOTE), RT_RCDATA);
+    std::string note(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                     SizeofResource(program, found));
+    FreeLibrary(program);
+    return note;
+}
+
+// Files dropped on the program's icon: Explorer starts it with their quoted paths. The first
+// run holds until the test lets it go, and by then the dialog must be on the screen.
+TEST(DroppedOnTheIcon, TheFilesRunInOrderOnceTheDialogShows) {
+    const std::vector<std::vector<std::string>> cases = {{"我的 库.dll"}, {"乗 a.dll", "乗 b.def"}};
+    const std::string note = UsageNote();
+    ASSERT_FALSE(note.empty());
+    for (const std::vector<std::string>& names : cases) {
+        const std::string input = NewTempFolder("输入乗 文件");
+        std::vector<std::string> paths;
+        for (const std::string& name : names) {
+            paths.push_back(input + "\\" + name);
+            WriteWholeFile(paths.back(), "MZ not really a DLL");
+        }
+        std::vector<ExtraFile> tools = FakeTool("qen_impdef.exe", kToolOutput);
+        for (const ExtraFile& lib : FakeTool("Lib.exe", kToolOutput))
+            tools.push_back(lib);
+        tools.push_back({"qen_impdef.exe.hold", "", ""});
+        ProgramUnderTest test(tools, paths);
+        ASSERT_TRUE(test.started) << names.size();
+        const std::string impdef = test.folder + "\\qen_impdef.exe";
+        const std::string lib = test.folder + "\\Lib.exe";
+        for (DWORD waited = 0; ReadWholeFile(impdef + ".cmdline").empty() && waited < kWaitMs;
+             waited += 20)
+            Sleep(20);
+        EXPECT_TRUE(IsWindowVisible(test.program.dialog)) << "a run began before the dialog showed";
+        DeleteFileA((impdef + ".hold").c_str());
+
+        std::string runs = kToolLines;
+        std::string libLines;
+        if (names.size() == 2) {
+            runs += kToolLines;
+            libLines = "\"" + lib + "\" /DEF:\"" + paths[1] + "\" " + kLibMachineOption + "\n";
+        }
+        EXPECT_EQ(LogOnceItHolds(test, note + runs), note + runs);
+        EXPECT_EQ(ReadWholeFile(impdef + ".cmdline"),
+                  "\"" + impdef + "\" \"" + paths[0] + "\" -o \"" + input + "\\" +
+                      names[0].substr(0, names[0].size() - 3) + "def\"\n");
+        EXPECT_EQ(ReadWholeFile(lib + ".cmdline"), libLines);
+        EXPECT_EQ(test.Text(IDC_DLL_PATH), paths[0]);
+        EXPECT_EQ(test.Text(IDC_DEF_PATH), names.size() == 2 ? paths[1] : "");
+        RemoveProgramFolder(input);
+    }
 }
 
 } // namespace
