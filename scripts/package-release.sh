@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # package-release.sh BUILD_DIR OUT_DIR: packs a Windows build's Morvane.exe, qen_impdef.exe and
 # Lib.exe with the read-me (code page 936, CR LF) into OUT_DIR/Morvane-<version>.zip, the
-# version taken from the version block's header. Prints the zip's path.
+# version taken from the one version header. Prints the zip's path.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(realpath "$1") out=$(realpath -m "$2")
-version=$(sed -n 's/^#define MORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../res/version.h")
-[ -n "$version" ] || { echo "no MORVANE_VERSION_TEXT in res/version.h" >&2; exit 1; }
+version=$(sed -n 's/^#define MORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../shared/morvane_version.h")
+[ -n "$version" ] || { echo "no MORVANE_VERSION_TEXT in shared/morvane_version.h" >&2; exit 1; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
