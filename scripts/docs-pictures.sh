@@ -12,7 +12,7 @@ bash scripts/screenshot.sh docs/screenshot.png windows64
 
 demo=$build/wineprefix/drive_c/demo
 rm -rf "$demo" && mkdir -p "$demo"
-cp "$build/src/Morvane.exe" "$build/tools/impdef/qen_impdef.exe" "$build/tools/lib/Lib.exe" "$demo/"
+cp "$build"/program/*.exe "$demo/"
 export MORVANE_MACHINE=x86
 source tests/support/machine.sh
 build_test_dll "$demo/testdll.dll"
