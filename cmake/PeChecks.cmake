@@ -8,6 +8,6 @@ endif()
 
 function(morvane_add_pe_check target subsystem)
     add_test(NAME pe_check_${target}
-             COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-pe.sh
+             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/pe_check.sh
                      $<TARGET_FILE:${target}> ${subsystem} ${MORVANE_MACHINE} ${CMAKE_OBJDUMP})
 endfunction()

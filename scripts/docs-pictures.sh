@@ -12,14 +12,14 @@ bash scripts/screenshot.sh docs/screenshot.png windows64
 
 demo=$build/wineprefix/drive_c/demo
 rm -rf "$demo" && mkdir -p "$demo"
-cp "$build/src/Morvane.exe" "$build/tools/impdef/qen_impdef.exe" "$build/tools/lib/Lib.exe" "$demo/"
+cp "$build"/program/*.exe "$demo/"
 export MORVANE_MACHINE=x86
-source scripts/machine.sh
+source tests/support/machine.sh
 build_test_dll "$demo/testdll.dll"
 
 export MORVANE_PROGRAM_DIR='C:\demo' MORVANE_WHOLE_JOB_DIR='C:\demo'
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    source scripts/run-gui-test.sh
+    source tests/support/run_gui_test.sh
     run_gui_test "$1" "$2" "$3"
 ' pictures "$build/tests/whole_job/whole_job_gui_test.exe" "$build/wine-run" docs/whole-job.png
 WINEPREFIX=$PWD/$build/wineprefix wineserver -k || true

@@ -3,7 +3,7 @@
 # why not in one line and exits 1. MORVANE_NO_32BIT=1 forces the answer "no", so the path
 # for machines without 32-bit support can be tried anywhere. 32-bit programs that run only
 # through qemu's user-mode emulation count as "no" (the suite would take hours), unless
-# MORVANE_EMULATED_32BIT=1 accepts them, as scripts/qemu-smoke.sh does.
+# MORVANE_EMULATED_32BIT=1 accepts them, as tests/support/qemu_smoke_check.sh does.
 set -uo pipefail
 shopt -s extglob
 export LC_ALL=C # the reason in English, whatever the caller's locale

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 config=${2:-windows}
 out=$(realpath -m "${1:-build/$config/screenshot.png}")
-exe=build/$config/src/Morvane.exe
+exe=build/$config/program/Morvane.exe
 [ -f "$exe" ] || { echo "$exe is missing: run scripts/build.sh $config first" >&2; exit 1; }
 export WINEPREFIX=$PWD/build/$config/wineprefix
 [ "$config" = windows64 ] && export MORVANE_WINE_ARCH=win64

@@ -1,6 +1,6 @@
 // The arguments on the program's own command line: the files dropped on its icon.
 #pragma once
-#include "morvane.h"
+#include "program_types.h"
 
 #include <vector>
 

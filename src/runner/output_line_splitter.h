@@ -1,7 +1,7 @@
 // Cuts a tool's output bytes into lines: LF ends a line, CR is kept, NUL is ignored, and a
 // line keeps at most LINE_BUFFER_SIZE - 1 bytes (the rest of it up to the LF is dropped).
 #pragma once
-#include "morvane.h"
+#include "program_types.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,6 +1,6 @@
 // The open-file dialog for a command's one input file.
 #pragma once
-#include "morvane.h"
+#include "program_types.h"
 
 // Filter texts: one description/pattern pair each, double-NUL-terminated.
 constexpr char kDllFilter[] = "Dll文件 (*.dll)\0*.dll\0";

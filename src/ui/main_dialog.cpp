@@ -1,14 +1,17 @@
 #include "ui/main_dialog.h"
 
-#include "commands/dropped_files.h"
 #include "commands/make_commands.h"
-#include "ui/app_globals.h"
+#include "resource_ids.h"
 #include "ui/output_log.h"
 #include "ui/web_link.h"
 
-#include <vector>
+HINSTANCE g_instance = nullptr;
+HICON g_icon = nullptr;
 
 namespace {
+
+constexpr char kNoDialogText[] = "无法创建主对话框!";
+constexpr char kStartupErrorCaption[] = "启动程序出错";
 
 // Posted at set-up when the program was started with files; its lParam is the list of them.
 constexpr UINT kMakeGivenFilesMessage = WM_APP + 1;
@@ -44,6 +47,38 @@ void OnCommand(DialogHandle dialog, WORD controlId) {
 }
 
 } // namespace
+
+void LoadProgramGlobals() {
+    g_instance = GetModuleHandleA(nullptr);
+    g_icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
+}
+
+int RunMainDialog(const std::vector<AnsiText>& givenFiles) {
+    INT_PTR ended = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc,
+                                    reinterpret_cast<LPARAM>(&givenFiles));
+    // -1: the template could not be loaded or the dialog not created, so nothing was shown.
+    if (ended != -1)
+        return 0;
+    MessageBoxA(nullptr, kNoDialogText, kStartupErrorCaption, MB_ICONERROR);
+    return 1;
+}
+
+std::optional<std::string_view> LoadUsageNote(int resourceId) {
+    HRSRC resource = FindResourceA(g_instance, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
+    if (resource == nullptr) {
+        return std::nullopt;
+    }
+    DWORD size = SizeofResource(g_instance, resource);
+    HGLOBAL loaded = LoadResource(g_instance, resource);
+    if (loaded == nullptr) {
+        return std::nullopt;
+    }
+    const void* bytes = LockResource(loaded);
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    return std::string_view(static_cast<const char*>(bytes), size);
+}
 
 INT_PTR CALLBACK MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

@@ -1,6 +1,7 @@
 #include "ui/output_log.h"
 
-#include "ui/app_globals.h"
+#include "resource_ids.h"
+#include "ui/main_dialog.h"
 
 #include <windows.h>
 
@@ -10,23 +11,6 @@ void AppendLogLine(DialogHandle dialog, const AnsiText& text) {
     SendDlgItemMessageA(dialog, IDC_LOG, EM_SETSEL, length, -1);
     SendDlgItemMessageA(dialog, IDC_LOG, EM_REPLACESEL, FALSE,
                         reinterpret_cast<LPARAM>(inserted.c_str()));
-}
-
-std::optional<std::string_view> LoadUsageNote(int resourceId) {
-    HRSRC resource = FindResourceA(g_instance, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
-    if (resource == nullptr) {
-        return std::nullopt;
-    }
-    DWORD size = SizeofResource(g_instance, resource);
-    HGLOBAL loaded = LoadResource(g_instance, resource);
-    if (loaded == nullptr) {
-        return std::nullopt;
-    }
-    const void* bytes = LockResource(loaded);
-    if (bytes == nullptr) {
-        return std::nullopt;
-    }
-    return std::string_view(static_cast<const char*>(bytes), size);
 }
 
 void SetUpLog(DialogHandle dialog) {

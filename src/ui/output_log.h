@@ -1,16 +1,9 @@
 // The log box IDC_LOG: the usage note at start, then one appended line per call.
 #pragma once
-#include "morvane.h"
-
-#include <optional>
-#include <string_view>
+#include "program_types.h"
 
 // Appends CR LF and then the text at the very end of the log, whatever is selected.
 void AppendLogLine(DialogHandle dialog, const AnsiText& text);
-
-// Returns the bytes of the RCDATA resource resourceId of the program's own module, or nothing
-// when it cannot be found, loaded or locked. The bytes belong to the module image.
-std::optional<std::string_view> LoadUsageNote(int resourceId);
 
 // The log's start, the last step of the dialog's set-up: lifts the edit control's text limit so
 // that no appended line is ever dropped, and makes the usage note its whole text.

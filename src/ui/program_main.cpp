@@ -1,38 +1,19 @@
-#include "ui/program_main.h"
-
+// Start-up: the program's entry after the runtime's own.
 #include "commands/program_arguments.h"
-#include "morvane.h"
-#include "ui/app_globals.h"
 #include "ui/main_dialog.h"
 
-#include <windows.h>
 #include <commctrl.h>
 
-namespace {
-
-constexpr char kNoDialogText[] = "无法创建主对话框!";
-constexpr char kStartupErrorCaption[] = "启动程序出错";
-
-} // namespace
-
-void LoadProgramGlobals() {
-    g_instance = GetModuleHandleA(nullptr);
-    g_icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_MAIN));
-}
-
-int RunMainDialog(const std::vector<AnsiText>& givenFiles) {
-    INT_PTR ended = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDlgProc,
-                                    reinterpret_cast<LPARAM>(&givenFiles));
-    // -1: the template could not be loaded or the dialog not created, so nothing was shown.
-    if (ended != -1)
-        return 0;
-    MessageBoxA(nullptr, kNoDialogText, kStartupErrorCaption, MB_ICONERROR);
-    return 1;
-}
-
-void ProgramMain(int, char**) {
+// Initialises the common controls and the globals, runs the main dialog with the files named
+// on the command line and ends the process with RunMainDialog's exit code. The arguments are
+// not looked at: the command line is split here, by the double-byte rules of code page 936.
+[[noreturn]] void ProgramMain(int, char**) {
     InitCommonControls();
     LoadProgramGlobals();
     const std::vector<AnsiText> givenFiles = SplitProgramArguments(GetCommandLineA());
     ExitProcess(static_cast<UINT>(RunMainDialog(givenFiles)));
+}
+
+int main(int argc, char** argv) {
+    ProgramMain(argc, argv);
 }

@@ -1,8 +1,11 @@
 #include "ui/web_link.h"
 
-#include "ui/app_globals.h"
+#include "resource_ids.h"
 
 #include <shellapi.h>
+
+// The link control's procedure before subclassing, set once.
+WNDPROC g_previousLinkProc = nullptr;
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The bitmap IDC_WEB_LINK as a hyperlink: hand cursor, and a click opens the web site.
 #pragma once
-#include "morvane.h"
+#include "program_types.h"
 
 #include <windows.h>
 

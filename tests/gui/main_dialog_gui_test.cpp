@@ -1,6 +1,6 @@
 // The real Morvane.exe, started and read from outside as a user's second program would.
 #include "gui_driver.h"
-#include "morvane.h"
+#include "resource_ids.h"
 #include "standard_dialogs.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@ set -euo pipefail
 lib_exe=$(realpath "$1") impdef_exe=$(realpath "$2") wine_run=$(realpath "$3")
 e2e=$(realpath "$4") work=$5
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../scripts/machine.sh"
+source "$here/../support/machine.sh"
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
 
 run() { "$wine_run" "$@" | tr -d '\r'; }
@@ -21,7 +21,7 @@ run() { "$wine_run" "$@" | tr -d '\r'; }
 build_test_dll testdll.dll
 
 # kernel32.lib from Wine's kernel32.dll, made by the same two tools.
-bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" . "$wine_run"
+bash "$here/../support/make_kernel32_lib.sh" "$impdef_exe" "$lib_exe" . "$wine_run"
 
 check_imports() { # variant, then the import lines expected in program.imports
     local variant=$1 line
@@ -53,7 +53,7 @@ for variant in ordinals names; do
     run "$lib_exe" /DEF:testdll.def "$lib_machine" | tee lib.out
     grep -q '^Creating library testdll.lib$' lib.out
     cd ..
-    WINE_RUN=$wine_run bash "$here/../../scripts/link-and-run-check.sh" "$variant/testdll.lib" \
+    WINE_RUN=$wine_run bash "$here/../support/link_and_run_check.sh" "$variant/testdll.lib" \
         "$e2e/program.c" testdll.dll "$e2e/expected_output.txt" kernel32.lib "$variant"
 done
 fastcall_import="Symbol: @fast_sum@12 "

@@ -4,7 +4,7 @@
 # checked-in .txt files. UPDATE_GOLDEN=1 rewrites them instead.
 set -euo pipefail
 lib=$(realpath "$1") golden=$(realpath "$2")
-source "$(dirname "$0")/../../scripts/find-tool.sh"
+source "$(dirname "$0")/../support/find_tool.sh"
 ar=$(tool llvm-ar)
 nm=$(tool llvm-nm)
 readobj=$(tool llvm-readobj)

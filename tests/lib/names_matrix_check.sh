@@ -15,20 +15,19 @@ set -euo pipefail
 lib=$(realpath "$1") impdef=$(realpath "$2") e2e=$(realpath "$3") work=$4 runner=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work") && cd "$work"
-source "$here/../../scripts/find-tool.sh"
-lld_link=$(tool lld-link)
-readobj=$(tool llvm-readobj)
 program_runner=$([ "${MORVANE_MACHINE:-x86}" = x86 ] && echo "$runner" || true)
+# The matrix is about x86 names: its DLLs and programs are x86 in the twin's build as well.
+MORVANE_MACHINE=x86 source "$here/../support/machine.sh"
+readobj=$(tool llvm-readobj)
 run() { ${runner:+"$runner"} "$@" | tr -d '\r'; }
 
 # The three DLLs.
 mkdir killat mingw msvc
-i686-w64-mingw32-gcc -shared -O2 -o killat/multiply.dll "$e2e/stdcall_dll.c" -Wl,--kill-at
-i686-w64-mingw32-gcc -shared -O2 -o mingw/multiply.dll "$e2e/stdcall_dll.c"
-clang --target=i686-pc-windows-msvc -O2 -c "$e2e/stdcall_dll.c" -o msvc/multiply.obj
-"$lld_link" /nologo /dll /noentry /nodefaultlib /machine:x86 /out:msvc/multiply.dll \
-    msvc/multiply.obj
-clang --target=i686-pc-windows-msvc -O0 -ffreestanding -c "$e2e/stdcall_caller.c" -o caller.obj
+"$mingw_cc" -shared -O2 -o killat/multiply.dll "$e2e/stdcall_dll.c" -Wl,--kill-at
+"$mingw_cc" -shared -O2 -o mingw/multiply.dll "$e2e/stdcall_dll.c"
+msvc_compile "$e2e/stdcall_dll.c" msvc/multiply.obj -O2
+msvc_link msvc/multiply.dll msvc/multiply.obj
+msvc_compile "$e2e/stdcall_caller.c" caller.obj -O0
 
 # The DLL names the library's import objects record, one a line.
 library_dlls() {
@@ -67,13 +66,12 @@ check() {
         cp multiply.def written.def
         sed -i -E "s/^(\s*)multiply(\s|\r|\$)/\1$edit\2/" multiply.def
     fi
-    run "$lib" /NOLOGO /DEF:multiply.def /MACHINE:IX86 >lib.out
+    run "$lib" /NOLOGO /DEF:multiply.def "$lib_machine" >lib.out
     if [ "$edit" != as-written ] && cmp -s written.def multiply.def; then
         outcome="the edit changed nothing"
     elif [ "$(library_dlls multiply.lib)" != multiply.dll ]; then
         outcome="library names $(library_dlls multiply.lib | tr '\n' ' ')"
-    elif ! "$lld_link" /nologo /machine:x86 /nodefaultlib /entry:start /subsystem:console \
-        /out:program.exe ../caller.obj multiply.lib >link.out 2>&1; then
+    elif ! msvc_link program.exe ../caller.obj multiply.lib >link.out 2>&1; then
         grep -q 'undefined symbol: __declspec(dllimport) _multiply@8' link.out && outcome=link ||
             outcome="link error: $(head -1 link.out)"
     elif [ "$(imports program.exe)" != "multiply.dll $import" ]; then

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 namespace {
 
 struct ImpdefCase {
@@ -54,6 +57,104 @@ TEST(BuildLibCommand, QuotesTheDefPathAfterTheOptionAndEndsWithTheMachine) {
 TEST(CommandLines, ChineseLiteralsAreCodePage936Bytes) {
     // "库" is 0xBF 0xE2 in code page 936; UTF-8 would give three bytes.
     EXPECT_EQ(AnsiText("库"), AnsiText("\xBF\xE2"));
+}
+
+TEST(DeriveDefPath, ReplacesOnlyTheLastComponentsExtension) {
+    const char* const cases[][2] = {
+        {"C:\\x\\foo.dll", "C:\\x\\foo.def"},
+        {"C:\\x\\FOO.DLL", "C:\\x\\FOO.def"},
+        {"C:\\x\\foo.bar.dll", "C:\\x\\foo.bar.def"},
+        {"C:\\x\\foo.", "C:\\x\\foo.def"},
+        {"C:\\a.b\\foo", "C:\\a.b\\foo.def"}, // a dot in a folder name is never cut
+        {"C:\\x\\foo", "C:\\x\\foo.def"},     // no extension: one is added
+        {"FOO.DLL", "FOO.def"},
+        {"foo", "foo.def"},
+        {"C:\\x.y\\z.w\\lib.dll", "C:\\x.y\\z.w\\lib.def"},
+        {"C:\\my files\\a b.dll", "C:\\my files\\a b.def"},
+        {"D:\\中文.目录\\库", "D:\\中文.目录\\库.def"},
+        {"D:\\中文\\库.DLL", "D:\\中文\\库.def"},
+        {"", ".def"},
+        // Double-byte characters whose second byte is 0x5C, the backslash (淺 9C 5C, 乗 81 5C),
+        // in the folder, the file name and the extension.
+        {"D:\\淺\\a.dll", "D:\\淺\\a.def"},
+        {"D:\\x\\乗.dll", "D:\\x\\乗.def"},
+        {"D:\\x\\a.乗", "D:\\x\\a.def"},
+        {"D:\\a.b\\淺乗", "D:\\a.b\\淺乗.def"},
+        {"乗", "乗.def"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DeriveDefPath(c[0]), c[1]) << c[0];
+}
+
+TEST(KindByName, TellsDllsAndDefinitionFilesByTheLastComponentsExtension) {
+    const struct {
+        const char* path;
+        FileKind kind;
+    } cases[] = {
+        {"C:\\x\\foo.dll", FileKind::Dll},
+        {"C:\\x\\FOO.DLL", FileKind::Dll},
+        {"C:\\x\\a.Ocx", FileKind::Dll},
+        {"C:\\x\\a.drv", FileKind::Dll},
+        {"C:\\x\\a.CPL", FileKind::Dll},
+        {"C:\\x\\a.exe", FileKind::Dll},
+        {"C:\\x\\a.def.dll", FileKind::Dll},
+        {"C:\\x\\foo.def", FileKind::Def},
+        {"C:\\my files\\a b.DeF", FileKind::Def},
+        {"C:\\x\\.def", FileKind::Def},
+        {"C:\\x\\a.dll.txt", FileKind::Other},
+        {"C:\\x\\a.dl", FileKind::Other},
+        {"C:\\x\\a.dlls", FileKind::Other},
+        {"C:\\x\\a.lib", FileKind::Other},
+        {"C:\\x.dll\\readme", FileKind::Other}, // the dot of a folder name does not count
+        {"C:\\x\\a.", FileKind::Other},
+        {"", FileKind::Other},
+        // Double-byte names, 乗 (81 5C) ending in a byte that looks like a backslash.
+        {"D:\\淺\\乗.dll", FileKind::Dll},
+        {"D:\\a.dll\\乗.def", FileKind::Def},
+        {"D:\\x\\a.dll乗", FileKind::Other},
+        {"D:\\x\\a.乗", FileKind::Other},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KindByName(c.path), c.kind) << c.path;
+}
+
+TEST(ProgramDirOf, CutsAtTheLastBackslashCharacter) {
+    const char* const cases[][2] = {
+        {"C:\\tools\\Morvane.exe", "C:\\tools"},
+        {"C:\\Morvane.exe", "C:"}, // a drive root: no trailing backslash
+        {"C:\\Program Files\\M v\\Morvane.exe", "C:\\Program Files\\M v"},
+        {"\\\\server\\share\\Morvane.exe", "\\\\server\\share"},
+        {"Morvane.exe", ""},
+        {"", ""},
+        {"C:\\tools\\M乗.exe", "C:\\tools"},
+        {"C:\\淺 乗\\Morvane.exe", "C:\\淺 乗"},
+        {"乗.exe", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgramDirOf(c[0]), c[1]) << c[0];
+}
+
+TEST(ToolPaths, ProgramAtADriveRootFindsItsToolsAtTheRoot) {
+    AnsiText dir = ProgramDirOf("C:\\Morvane.exe");
+    EXPECT_EQ(dir + kImpdefToolName, "C:\\qen_impdef.exe");
+    EXPECT_EQ(dir + kLibToolName, "C:\\Lib.exe");
+    EXPECT_EQ(ProgramDirOf("Morvane.exe") + kLibToolName, "\\Lib.exe");
+}
+
+TEST(FileExists, TellsAnExistingFileFromAMissingOne) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "morvane-file-exists";
+    fs::create_directories(dir);
+    fs::path present = dir / "present.txt";
+    std::FILE* file = std::fopen(present.string().c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+
+    EXPECT_TRUE(FileExists(present.string()));
+    EXPECT_FALSE(FileExists((dir / "missing.txt").string()));
+    EXPECT_FALSE(FileExists((dir / "no-such-dir" / "x.exe").string()));
+    EXPECT_FALSE(FileExists(""));
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The main dialog's template as the executable carries it: an extended template whose header
 // and items hold exactly the styles, rectangles, classes and texts the dialog is drawn from.
-#include "morvane.h"
+#include "resource_ids.h"
 #include "resource_reader.h"
 
 #include <gtest/gtest.h>

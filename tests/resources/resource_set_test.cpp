@@ -1,6 +1,6 @@
 // What the executable carries besides code: exactly its own resources, all under language
 // 2052, with the usage note, manifest, icons and link bitmap in the forms the program needs.
-#include "morvane.h"
+#include "resource_ids.h"
 #include "resource_reader.h"
 
 #include <gtest/gtest.h>

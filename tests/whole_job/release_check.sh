@@ -15,7 +15,7 @@ release_args=()
 bash "$here/../../scripts/release.sh" "${release_args[@]}" >"$work/release.log" 2>&1 ||
     { cat "$work/release.log"; exit 1; }
 zip=$(tail -1 "$work/release.log")
-version=$(sed -n 's/^#define MORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../../res/version.h")
+version=$(sed -n 's/^#define MORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$here/../../shared/morvane_version.h")
 [ "$(basename "$zip")" = "Morvane-$version.zip" ] || { echo "unexpected package name: $zip"; exit 1; }
 
 unpacked="$work/下载 乗 文件"

@@ -10,19 +10,19 @@ gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
 lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 e2e=$here/../lib/e2e
-source "$here/../../scripts/machine.sh"
+source "$here/../support/machine.sh"
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 
 build_test_dll "$work/testdll.dll"
 
 export MORVANE_WHOLE_JOB_DIR=$work
-source "$here/../../scripts/run-gui-test.sh"
+source "$here/../support/run_gui_test.sh"
 run_gui_test "$gui_test" "$wine_run" "$screenshot"
 
-bash "$here/../../scripts/make-kernel32-lib.sh" "$impdef_exe" "$lib_exe" "$work" "$wine_run"
+bash "$here/../support/make_kernel32_lib.sh" "$impdef_exe" "$lib_exe" "$work" "$wine_run"
 # The program calls the ordinal-only export by the name the unedited .def gave it.
 WINE_RUN=$wine_run PROGRAM_DEFINES=-DSECRET_CODE=Ordinal4 \
-    bash "$here/../../scripts/link-and-run-check.sh" "$work/testdll.lib" \
+    bash "$here/../support/link_and_run_check.sh" "$work/testdll.lib" \
     "$e2e/program.c" "$work/testdll.dll" "$e2e/expected_output.txt" "$work/kernel32.lib" \
     "$work/program"
 # The .def kept its ordinals, so the program imports by ordinal only.

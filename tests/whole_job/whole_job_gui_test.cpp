@@ -4,7 +4,7 @@
 // itself). The check script around this program builds the DLL first and afterwards links and
 // runs a Visual-C++-style program against the import library that came out.
 #include "gui_driver.h"
-#include "morvane.h"
+#include "resource_ids.h"
 #include "standard_dialogs.h"
 #include "test_files.h"
 

@@ -1,8 +1,8 @@
 // The two buttons of the real Morvane.exe, driven from outside: the chooser, the path box, the
 // command line the tool gets and the log, with the fake tool standing in for both tools.
-#include "commands/external_tools.h"
+#include "commands/command_lines.h"
 #include "gui_driver.h"
-#include "morvane.h"
+#include "resource_ids.h"
 #include "standard_dialogs.h"
 #include "test_files.h"
 

@@ -1,10 +1,8 @@
 // The main dialog created modeless in this process, from the resources linked into the test
 // program, with the globals set as start-up sets them.
 #pragma once
-#include "morvane.h"
-#include "ui/app_globals.h"
+#include "resource_ids.h"
 #include "ui/main_dialog.h"
-#include "ui/program_main.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // shell makes it. The program's folder is made a temporary one holding the fake tool under the
 // tools' names, so the order of the runs shows in the log, and each tool records its command
 // lines; message boxes are caught at the call with the log as it stood then.
-#include "commands/external_tools.h"
+#include "commands/command_lines.h"
 #include "dialog_fixture.h"
 
 #include "gui_driver.h"

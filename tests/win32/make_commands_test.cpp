@@ -1,6 +1,7 @@
 #include "commands/make_commands.h"
 
-#include "commands/tool_paths.h"
+#include "commands/command_lines.h"
+#include "resource_ids.h"
 
 #include "gui_driver.h"
 #include "standard_dialogs.h"

@@ -2,7 +2,7 @@
 // style, so that a flag added to or dropped from any of them shows.
 #include "commands/make_commands.h"
 #include "runner/run_tool.h"
-#include "ui/program_main.h"
+#include "ui/main_dialog.h"
 
 #include "gui_driver.h"
 #include "import_hook.h"

@@ -1,7 +1,7 @@
 // Writes what GetProgramDir gives for this executable, and the Lib.exe path built from it,
 // into the file named by the first argument.
-#include "commands/external_tools.h"
-#include "commands/tool_paths.h"
+#include "commands/command_lines.h"
+#include "commands/make_commands.h"
 
 #include <cstdio>
 

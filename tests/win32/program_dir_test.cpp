@@ -1,5 +1,6 @@
-#include "commands/tool_paths.h"
+#include "commands/make_commands.h"
 
+#include "commands/command_lines.h"
 #include "import_hook.h"
 
 #include <gtest/gtest.h>

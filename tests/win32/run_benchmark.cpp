@@ -2,7 +2,7 @@
 // to the end of a run whose tool prints 10,000 lines of 60 bytes, over several runs, and
 // whether the last line made it into the log.
 #include "gui_driver.h"
-#include "morvane.h"
+#include "resource_ids.h"
 #include "standard_dialogs.h"
 #include "test_files.h"
 

@@ -1,4 +1,5 @@
 #include "commands/command_lines.h"
+#include "resource_ids.h"
 #include "runner/run_tool.h"
 
 #include "gui_driver.h"
@@ -231,7 +232,7 @@ TEST(RunTool, ClosesEveryHandleItOpened) {
     WriteWholeFile(folder + "\\qen_impdef.exe", "text");
     TestDialog dialog;
     // First runs of each kind may load what stays loaded.
-    RunTool(dialog.handle, FakeCommand("crlf"));
+    EXPECT_EQ(RunTool(dialog.handle, FakeCommand("crlf")), 0);
     RunToolAnsweringTheErrorBox(dialog.handle, notAProgram);
     int before = OpenHandleCount();
     for (const char* mode : {"crlf", "grandchild", "error_exit", "nothing"})

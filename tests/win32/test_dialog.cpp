@@ -1,6 +1,6 @@
 #include "test_dialog.h"
 
-#include "morvane.h"
+#include "resource_ids.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // Wine hands out cursor handles per process, so the hand cursor is checked in-process.
 #include "fake_browser.h"
 #include "gui_driver.h"
-#include "morvane.h"
+#include "resource_ids.h"
 #include "ui/web_link.h"
 #include "test_files.h"
 

@@ -2,6 +2,7 @@
 
 #include "fake_browser.h"
 #include "import_hook.h"
+#include "resource_ids.h"
 #include "test_dialog.h"
 #include "test_files.h"
 

@@ -91,17 +91,6 @@ bool ReadFileContents(const std::string& path, std::string* text, std::string* e
     return true;
 }
 
-bool ReplaceFileContents(const std::string& path, const void* data, size_t size,
-                         std::string* error) {
-    return ReplaceFileByWriting(
-        path,
-        [&](std::FILE* file, std::string*) {
-            std::fwrite(data, 1, size, file);
-            return true;
-        },
-        error);
-}
-
 bool ReplaceFileByWriting(const std::string& path,
                           const std::function<bool(std::FILE*, std::string*)>& write,
                           std::string* error) {

@@ -2,7 +2,6 @@
 // A whole file read into memory, and a file replaced only by complete new contents. Failures
 // carry the system's reason.
 
-#include <cstddef>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -11,14 +10,11 @@
 // the file: <reason>" or that it is too large.
 bool ReadFileContents(const std::string& path, std::string* text, std::string* error);
 
-// Writes to a temporary file created new beside path (path.N.tmp, never one that exists) and
-// renames it over path. On failure the temporary file is gone, an existing file at path is as
-// it was, and error names the file and the reason.
-bool ReplaceFileContents(const std::string& path, const void* data, size_t size,
-                         std::string* error);
-
-// The same, with the contents written by write to the open temporary file. When write returns
-// false, its message is the error; a failing stream gives "cannot write" with the reason.
+// Has write put the contents into a temporary file created new beside path (path.N.tmp, never
+// one that exists), and renames it over path. On failure the temporary file is gone, an
+// existing file at path is as it was, and error names the file and the reason. When write
+// returns false, its message is the error; a failing stream gives "cannot write" with the
+// reason.
 bool ReplaceFileByWriting(const std::string& path,
                           const std::function<bool(std::FILE*, std::string*)>& write,
                           std::string* error);

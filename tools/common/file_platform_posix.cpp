@@ -25,7 +25,9 @@ bool RenameReplacing(const std::string& from, const std::string& to, std::string
     return true;
 }
 
+// Byte by byte: the host runs the tools on test data only, whose paths may be written the
+// Windows way.
 size_t FileNameStart(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? 0 : slash + 1;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "morvane_version.h"
 
 constexpr const char* kToolName = "qen_impdef";
-constexpr const char* kToolVersion = "1.0";
+constexpr const char* kToolVersion = MORVANE_TOOL_VERSION_TEXT;

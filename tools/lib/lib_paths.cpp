@@ -1,12 +1,8 @@
 #include "lib_paths.h"
 
-namespace {
+#include "file_platform.h"
 
-// Where the file name begins: just after the last separator.
-size_t FileNameStart(const std::string& path) {
-    const size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? 0 : separator + 1;
-}
+namespace {
 
 // The path without the file name's extension.
 std::string WithoutExtension(const std::string& path) {

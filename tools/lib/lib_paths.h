@@ -1,6 +1,7 @@
 #pragma once
-// Names the library manager derives when the command line does not give them. Both '\' and
-// '/' separate path components.
+// Names the library manager derives when the command line does not give them. Path components
+// are split as every tool splits them (FileNameStart): by '\' and '/', and on Windows by
+// characters of the ANSI code page, so the second byte of a double-byte character is no '\'.
 
 #include <string>
 

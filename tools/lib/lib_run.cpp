@@ -6,10 +6,12 @@
 #include "lib_paths.h"
 
 #include "file_contents.h"
+#include "morvane_version.h"
 
 namespace {
 
-const char kLogo[] = "Morvane Library Manager (Lib.exe) 1.0: Morvane's own library manager,\n"
+const char kLogo[] = "Morvane Library Manager (Lib.exe) " MORVANE_TOOL_VERSION_TEXT
+                     ": Morvane's own library manager,\n"
                      "which makes import libraries from module-definition (.def) files.\n";
 
 const char kUsage[] =

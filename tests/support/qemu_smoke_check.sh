@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# qemu-smoke.sh [CTEST REGEX]: optional, off by default, root only. On a machine whose kernel
+# qemu_smoke_check.sh [CTEST REGEX]: optional, off by default, root only. On a machine whose kernel
 # cannot run 32-bit programs, runs the real 32-bit whole job (default: the test whole_job of
 # build/windows; a regex picks others) with 32-bit Wine under qemu's user-mode emulation, and
 # prints the time it took. Every Wine process then costs a minute or two of CPU, so expect
 # the better part of an hour, most of it for the new prefix. The qemu-i386 binfmt entry it
 # registers is removed again at the end, so that the test command's probe is not misled.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 regex=${1:-^whole_job$}
-[ "$(id -u)" = 0 ] || { echo "qemu-smoke.sh needs root (binfmt_misc)" >&2; exit 1; }
+[ "$(id -u)" = 0 ] || { echo "qemu_smoke_check.sh needs root (binfmt_misc)" >&2; exit 1; }
 bash scripts/install-deps.sh
 dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed' ||
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static

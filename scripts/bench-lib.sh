@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# lib-benchmark.sh LIB [EXPORTS...]: times LIB against llvm-dlltool, side by side in one run,
+# bench-lib.sh LIB [EXPORTS...]: times LIB against llvm-dlltool, side by side in one run,
 # on generated .def files with each number of EXPORTS (default 1000 5000 10000 30000 65000):
 # plain names, stdcall names, data, ordinals. For each size prints the best of five runs of
 # each tool (wall time, and user + system time, which other load on the machine disturbs

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# link-and-run-check.sh LIBRARY PROGRAM.c DLL EXPECTED_OUTPUT KERNEL32_LIB [WORK_DIR]
+# link_and_run_check.sh LIBRARY PROGRAM.c DLL EXPECTED_OUTPUT KERNEL32_LIB [WORK_DIR]
 # Compiles a header-free C program for 32-bit Windows (64-bit with MORVANE_MACHINE=x64) with
 # clang (the Visual C++ target),
 # links it with lld-link against LIBRARY and KERNEL32_LIB only, puts DLL beside it, runs it
@@ -14,18 +14,14 @@ library=$(realpath "$1") program=$(realpath "$2") dll=$(realpath "$3")
 expected=$(realpath "$4") kernel32=$(realpath "$5")
 work=${6:-$(mktemp -d)}
 mkdir -p "$work"
-wine_run=${WINE_RUN:-$here/wine.sh}
+wine_run=${WINE_RUN:-$here/../../scripts/wine.sh}
 source "$here/machine.sh"
-source "$here/find-tool.sh"
-lld_link=$(tool lld-link)
 readobj=$(tool llvm-readobj)
 
 cd "$work"
 cp "$dll" .
-# -ffreestanding: no calls into a C runtime that is not linked.
-clang --target="$clang_target" -O0 -ffreestanding ${PROGRAM_DEFINES:-} -c "$program" -o program.obj
-"$lld_link" /nologo /machine:"$link_machine" /nodefaultlib /entry:start /subsystem:console \
-    /out:program.exe program.obj "$library" "$kernel32"
+msvc_compile "$program" program.obj -O0 ${PROGRAM_DEFINES:-}
+msvc_link program.exe program.obj "$library" "$kernel32"
 "$readobj" --coff-imports program.exe >program.imports
 "$wine_run" program.exe >program.out 2>program.err || {
     echo "program.exe failed under Wine:"; cat program.err; exit 1; }

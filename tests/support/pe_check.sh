@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check-pe.sh EXE gui|console x86|x64 [OBJDUMP]
+# pe_check.sh EXE gui|console x86|x64 [OBJDUMP]
 # Fails unless EXE is a PE for the given subsystem and machine (PE32 for x86, PE32+ for x64)
 # that imports only DLLs every Windows has (so libgcc, libstdc++ and winpthread must be
 # linked in statically).

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# make-kernel32-lib.sh IMPDEF LIB OUT_DIR [RUNNER]
+# make_kernel32_lib.sh IMPDEF LIB OUT_DIR [RUNNER]
 # Makes OUT_DIR/kernel32.lib from Wine's own kernel32.dll with our two tools, as a user would:
 # qen_impdef lists the names (no ordinals), the stdcall functions a header-free test program
 # calls get their decoration by hand (name@N == name, N = bytes of parameters: the caller's

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check-xp-imports.sh EXPORTS_DIR OBJDUMP EXE...
+# xp_imports_check.sh EXPORTS_DIR OBJDUMP EXE...
 # Fails unless every function each EXE imports is exported by that DLL on Windows XP SP3, as
 # listed in EXPORTS_DIR/<dll>.txt (one name a line, lower-case file names). Names every import
 # that is missing, and every DLL without a list.
