@@ -1,209 +1,307 @@
 #include "call_analysis.h"
 
+#include "code_graph.h"
 #include "register_use.h"
-#include "rva_set.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <set>
-#include <utility>
 
 namespace {
 
-constexpr size_t kMaxInsns = 20000;
-constexpr uint32_t kMaxTableEntries = 1024;
-constexpr uint32_t kNoBound = ~0u;
 constexpr int kMaxEntryInsns = 64;
+constexpr uint8_t kMany = 3; // more than the two values kept
 
-constexpr size_t kCodeWindow = 64;
-
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[kCodeWindow];
-};
-
-// The code at rva, up to the window's end; the count is 0 when rva is no code.
-size_t CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva,
-              const unsigned char** bytes) {
-    const bool inside = rva >= window->rva && rva - window->rva < window->count;
-    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
-        window->rva = rva;
-        window->count = image.code(rva, window->bytes, sizeof window->bytes);
-    }
-    *bytes = window->bytes + (rva - window->rva);
-    return window->count - (rva - window->rva);
-}
-
-struct PathStart {
-    uint32_t rva;
-    uint32_t tableBound; // entries of a jump table, from the last cmp reg, imm; or kNoBound
-};
-
-struct Walk {
-    const CodeImage& image;
-    bool callsReturn; // true inside a called function: its own calls are taken to return
-    std::vector<PathStart> pending;
-    RvaSet seen;
-    CodeWindow window;
-    std::set<uint32_t> pops; // N of every ret N
+// The ends of all paths from a node, kept to a fixed size: the two smallest N of `ret N`, the
+// two imports of lowest slot address, the unknown end of lowest RVA. Merging is the same in
+// any order, so every entry into the same code gets the same summary.
+struct Outcomes {
+    uint32_t unknownRva = kNoRva;
+    uint32_t reason = 0;
+    uint32_t pops[2] = {0, 0};
+    uint32_t imports[2] = {0, 0};
+    uint8_t popCount = 0;
+    uint8_t importCount = 0;
     bool plainReturn = false;
-    std::string unknown; // set on the first reason to give up
 };
 
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
-bool IsEntry(const CodeImage& image, uint32_t rva) {
-    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
-}
-
-bool CanReturn(const CodeImage& image, uint32_t function);
-
-void FollowTable(Walk* walk, uint32_t tableAddress, uint32_t bound) {
-    if (bound == kNoBound || bound >= kMaxTableEntries) {
-        walk->unknown = "it jumps through a table whose size it does not show";
+// Adds value to the smallest two of a set; count saturates at kMany.
+void AddSmallest(uint32_t (&kept)[2], uint8_t* count, uint32_t value, bool more) {
+    const uint8_t held = std::min<uint8_t>(*count, 2);
+    if (std::find(kept, kept + held, value) != kept + held) {
+        *count = more ? kMany : *count;
         return;
     }
-    const uint32_t table = tableAddress - walk->image.imageBase;
-    for (uint32_t i = 0; i <= bound; ++i) {
-        uint32_t target = 0;
-        if (!walk->image.readU32(table + 4 * i, &target)) {
-            walk->unknown = "its jump table at RVA " + Hex(table) + " cannot be read";
-            return;
-        }
-        walk->pending.push_back({target - walk->image.imageBase, kNoBound});
+    if (held < 2) {
+        kept[held] = value;
+        std::sort(kept, kept + held + 1);
+        *count = more ? kMany : static_cast<uint8_t>(held + 1);
+        return;
+    }
+    if (value < kept[1]) {
+        kept[1] = value;
+        std::sort(kept, kept + 2);
+    }
+    *count = kMany;
+}
+
+void Merge(Outcomes* into, const Outcomes& from) {
+    for (uint8_t i = 0; i < std::min<uint8_t>(from.popCount, 2); ++i) {
+        AddSmallest(into->pops, &into->popCount, from.pops[i], from.popCount == kMany);
+    }
+    for (uint8_t i = 0; i < std::min<uint8_t>(from.importCount, 2); ++i) {
+        AddSmallest(into->imports, &into->importCount, from.imports[i], from.importCount == kMany);
+    }
+    into->plainReturn |= from.plainReturn;
+    if (from.unknownRva < into->unknownRva ||
+        (from.unknownRva == into->unknownRva && from.reason < into->reason)) {
+        into->unknownRva = from.unknownRva;
+        into->reason = from.reason;
     }
 }
 
-// What an instruction does to the walk; returns false when its path ends.
-bool Step(Walk* walk, const X86Insn& insn, uint32_t* rva, uint32_t* bound) {
-    const uint32_t next = *rva + insn.length;
-    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
-    *rva = next;
-    switch (insn.flow) {
-    case InsnFlow::Call:
-        // A call that never returns ends the path (a function that raises an error; the
-        // code after it belongs to something else).
-        if (!walk->callsReturn && !CanReturn(walk->image, target)) {
-            return false;
-        }
-        return !IsEntry(walk->image, next);
-    case InsnFlow::Next:
-        if (insn.comparesToImmediate) {
-            *bound = insn.immediate;
-        }
-        // Falling onto another export's entry means the call before did not return.
-        return !IsEntry(walk->image, next);
-    case InsnFlow::Return:
-        walk->plainReturn = true;
-        return false;
-    case InsnFlow::ReturnPop:
-        if (insn.popBytes == 0) {
-            walk->plainReturn = true; // ret 0
-        } else {
-            walk->pops.insert(insn.popBytes);
-        }
-        return false;
-    case InsnFlow::Jump:
-        *rva = target;
-        return true;
-    case InsnFlow::Branch:
-        walk->pending.push_back({target, *bound});
-        return !IsEntry(walk->image, next);
-    case InsnFlow::JumpTable:
-        FollowTable(walk, insn.address, *bound);
-        return false;
-    case InsnFlow::JumpPointer:
-        walk->unknown = "it leaves through an import or a function pointer";
-        return false;
-    case InsnFlow::JumpRegister:
-        walk->unknown = "it jumps to a computed address";
-        return false;
-    case InsnFlow::FarFlow:
-        walk->unknown = "it uses a far jump, call or return";
-        return false;
-    case InsnFlow::Stop:
-        return false;
+Outcomes OwnEnd(const CodeNode& node) {
+    Outcomes own;
+    switch (node.end) {
+    case PathEnd::PlainReturn:
+        own.plainReturn = true;
+        break;
+    case PathEnd::ReturnPop:
+        AddSmallest(own.pops, &own.popCount, node.detail, false);
+        break;
+    case PathEnd::Import:
+        AddSmallest(own.imports, &own.importCount, node.detail, false);
+        break;
+    case PathEnd::Unknown:
+        own.unknownRva = node.rva;
+        own.reason = node.detail;
+        break;
+    case PathEnd::None:
+        break;
     }
-    return false;
+    return own;
 }
 
-void FollowPath(Walk* walk, PathStart start) {
-    uint32_t rva = start.rva;
-    uint32_t bound = start.tableBound;
-    while (walk->unknown.empty() && InsertRva(&walk->seen, rva)) {
-        if (walk->seen.count > kMaxInsns) {
-            walk->unknown =
-                "it has more code than the " + std::to_string(kMaxInsns) + " instructions followed";
+} // namespace
+
+struct CodeAnalysis {
+    CodeGraph graph;
+    std::vector<uint8_t> returns; // by node: some path from it returns (or cannot be followed)
+    std::vector<Outcomes> outcomes;
+};
+
+std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
+    return std::make_shared<CodeAnalysis>();
+}
+
+namespace {
+
+// The nodes a node leads on to: a call leads on only when the function it calls returns.
+uint32_t LiveEdges(const CodeAnalysis& a, uint32_t node) {
+    const CodeNode& n = a.graph.nodes[node];
+    return n.callee != kNoNode && !a.returns[n.callee] ? 0 : n.edgeCount;
+}
+
+uint32_t Edge(const CodeAnalysis& a, uint32_t node, uint32_t i) {
+    return a.graph.edges[a.graph.nodes[node].firstEdge + i];
+}
+
+// Predecessor lists of the nodes from first on, in one flat array.
+struct Predecessors {
+    std::vector<uint32_t> start; // by node - first; one more at the end
+    std::vector<uint32_t> nodes;
+};
+
+template <typename ForEach>
+Predecessors CollectPredecessors(const CodeAnalysis& a, uint32_t first, ForEach forEach) {
+    const uint32_t end = static_cast<uint32_t>(a.graph.nodes.size());
+    Predecessors p;
+    p.start.assign(end - first + 1, 0);
+    for (uint32_t u = first; u < end; ++u) {
+        forEach(u, [&](uint32_t v) {
+            if (v >= first && v != kNoNode) {
+                ++p.start[v - first + 1];
+            }
+        });
+    }
+    for (size_t i = 1; i < p.start.size(); ++i) {
+        p.start[i] += p.start[i - 1];
+    }
+    p.nodes.resize(p.start.back());
+    std::vector<uint32_t> fill(p.start.begin(), p.start.end() - 1);
+    for (uint32_t u = first; u < end; ++u) {
+        forEach(u, [&](uint32_t v) {
+            if (v >= first && v != kNoNode) {
+                p.nodes[fill[v - first]++] = u;
+            }
+        });
+    }
+    return p;
+}
+
+// Which of the nodes from first on can return: a node that ends in a return, an import or code
+// that cannot be followed; one that leads on to such a node; a call to a function that can
+// return, followed by such a node. The nodes before first are settled and lead to none of them.
+void FindReturning(CodeAnalysis* a, uint32_t first) {
+    const CodeGraph& g = a->graph;
+    const uint32_t end = static_cast<uint32_t>(g.nodes.size());
+    a->returns.resize(end, 0);
+    const Predecessors byEdge = CollectPredecessors(*a, first, [&](uint32_t u, auto add) {
+        for (uint32_t i = 0; i < g.nodes[u].edgeCount; ++i) {
+            add(Edge(*a, u, i));
+        }
+    });
+    const Predecessors byCallee =
+        CollectPredecessors(*a, first, [&](uint32_t u, auto add) { add(g.nodes[u].callee); });
+    std::vector<uint32_t> work;
+    const auto mark = [&](uint32_t u) {
+        if (!a->returns[u]) {
+            a->returns[u] = 1;
+            work.push_back(u);
+        }
+    };
+    const auto reconsider = [&](uint32_t u) {
+        const CodeNode& n = g.nodes[u];
+        if (n.end != PathEnd::None) {
+            mark(u);
             return;
         }
-        const unsigned char* bytes = nullptr;
-        const size_t got = CodeAt(walk->image, &walk->window, rva, &bytes);
-        if (got == 0) {
-            walk->unknown = "its code leaves the executable sections at RVA " + Hex(rva);
-            return;
+        for (uint32_t i = 0; i < LiveEdges(*a, u); ++i) {
+            if (a->returns[Edge(*a, u, i)]) {
+                mark(u);
+                return;
+            }
         }
-        X86Insn insn{};
-        if (!DecodeX86(bytes, got, &insn)) {
-            walk->unknown = "the instruction at RVA " + Hex(rva) + " cannot be decoded";
-            return;
+    };
+    for (uint32_t u = first; u < end; ++u) {
+        reconsider(u);
+    }
+    while (!work.empty()) {
+        const uint32_t v = work.back() - first;
+        work.pop_back();
+        for (uint32_t i = byEdge.start[v]; i < byEdge.start[v + 1]; ++i) {
+            reconsider(byEdge.nodes[i]);
         }
-        if (!Step(walk, insn, &rva, &bound)) {
-            return;
+        for (uint32_t i = byCallee.start[v]; i < byCallee.start[v + 1]; ++i) {
+            reconsider(byCallee.nodes[i]);
         }
     }
 }
 
-CallFinding Verdict(const Walk& walk) {
-    if (!walk.unknown.empty()) {
-        return {CallKind::Unknown, 0, walk.unknown};
+// Sums up the ends reachable from each node from first on, one strongly connected component
+// at a time (Tarjan's algorithm, without recursion).
+void SumUp(CodeAnalysis* a, uint32_t first) {
+    const uint32_t end = static_cast<uint32_t>(a->graph.nodes.size());
+    a->outcomes.resize(end);
+    const uint32_t count = end - first;
+    std::vector<uint32_t> order(count, kNoNode), low(count), component(count, kNoNode);
+    std::vector<uint32_t> stack;
+    std::vector<std::pair<uint32_t, uint32_t>> calls; // node, next edge to look at
+    uint32_t counter = 0;
+    const auto open = [&](uint32_t u) {
+        order[u - first] = low[u - first] = counter++;
+        stack.push_back(u);
+        calls.push_back({u, 0});
+    };
+    const auto close = [&](uint32_t root) {
+        auto from = stack.end();
+        while (*--from != root) {
+        }
+        Outcomes sum;
+        for (auto m = from; m != stack.end(); ++m) {
+            component[*m - first] = root;
+        }
+        for (auto m = from; m != stack.end(); ++m) {
+            Merge(&sum, OwnEnd(a->graph.nodes[*m]));
+            for (uint32_t i = 0; i < LiveEdges(*a, *m); ++i) {
+                const uint32_t v = Edge(*a, *m, i);
+                if (v < first || component[v - first] != root) {
+                    Merge(&sum, a->outcomes[v]);
+                }
+            }
+        }
+        for (auto m = from; m != stack.end(); ++m) {
+            a->outcomes[*m] = sum;
+        }
+        stack.erase(from, stack.end());
+    };
+    for (uint32_t s = first; s < end; ++s) {
+        if (order[s - first] != kNoNode) {
+            continue;
+        }
+        open(s);
+        while (!calls.empty()) {
+            auto& [u, i] = calls.back();
+            if (i < LiveEdges(*a, u)) {
+                const uint32_t v = Edge(*a, u, i++);
+                if (v < first) {
+                    continue;
+                }
+                if (order[v - first] == kNoNode) {
+                    open(v);
+                } else if (component[v - first] == kNoNode) {
+                    low[u - first] = std::min(low[u - first], order[v - first]);
+                }
+                continue;
+            }
+            const uint32_t done = u;
+            calls.pop_back();
+            if (low[done - first] == order[done - first]) {
+                close(done);
+            }
+            if (!calls.empty()) {
+                const uint32_t parent = calls.back().first;
+                low[parent - first] = std::min(low[parent - first], low[done - first]);
+            }
+        }
     }
-    if (walk.pops.empty()) {
-        return walk.plainReturn
-                   ? CallFinding{CallKind::PlainReturn, 0, ""}
-                   : CallFinding{CallKind::Unknown, 0, "no return found (it never returns)"};
+}
+
+std::string RetList(const uint32_t (&pops)[2], uint8_t count) {
+    std::string text = "ret " + std::to_string(pops[0]);
+    if (count >= 2) {
+        text += (count == kMany ? ", ret " : " and ret ") + std::to_string(pops[1]);
     }
-    std::string rets;
-    for (uint32_t n : walk.pops) {
-        rets += (rets.empty() ? "ret " : " and ret ") + std::to_string(n);
+    return count == kMany ? text + " and others" : text;
+}
+
+std::string ImportList(const CodeImage& image, const Outcomes& o) {
+    std::string text = o.importCount == 1 ? "the import " : "the imports ";
+    text += image.imports.at(o.imports[0]);
+    if (o.importCount >= 2) {
+        text += (o.importCount == kMany ? ", " : " and ") + image.imports.at(o.imports[1]);
     }
-    if (walk.plainReturn) {
+    return o.importCount == kMany ? text + " and others" : text;
+}
+
+// The paths that return decide; tail jumps to imports pop what the import pops, which the
+// code does not show, so they count only when no path returns.
+CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcomes& o) {
+    if (o.unknownRva != kNoRva) {
+        return {CallKind::Unknown, 0, a.graph.reasons[o.reason]};
+    }
+    if (o.popCount == 0) {
+        if (o.plainReturn) {
+            return {CallKind::PlainReturn, 0, ""};
+        }
+        if (o.importCount != 0) {
+            return {CallKind::Unknown, 0, "it leaves through " + ImportList(image, o)};
+        }
+        return {CallKind::Unknown, 0, "no return found (it never returns)"};
+    }
+    const std::string rets = RetList(o.pops, o.popCount);
+    if (o.plainReturn) {
         return {CallKind::Unknown, 0, "it returns both with ret and " + rets};
     }
-    const uint32_t bytes = *walk.pops.begin();
-    if (walk.pops.size() > 1 || bytes % 4 != 0) {
+    if (o.popCount > 1 || o.pops[0] % 4 != 0) {
         return {CallKind::Unknown, 0, "it returns with " + rets};
     }
-    return {CallKind::Stdcall, bytes, ""};
+    return {CallKind::Stdcall, o.pops[0], ""};
 }
 
-void WalkFrom(Walk* walk, uint32_t entry) {
-    walk->pending.push_back({entry, kNoBound});
-    while (!walk->pending.empty() && walk->unknown.empty()) {
-        const PathStart start = walk->pending.back();
-        walk->pending.pop_back();
-        FollowPath(walk, start);
-    }
-}
-
-// False only for a function all of whose paths end without returning; anything the walk
-// cannot follow counts as returning.
-bool CanReturn(const CodeImage& image, uint32_t function) {
-    const auto known = image.callReturns->find(function);
-    if (known != image.callReturns->end()) {
-        return known->second;
-    }
-    Walk walk{image, true, {}, {}, {}, {}, false, {}};
-    WalkFrom(&walk, function);
-    const bool returns = !walk.unknown.empty() || walk.plainReturn || !walk.pops.empty();
-    image.callReturns->emplace(function, returns);
-    return returns;
+const unsigned char* CodeAt(const CodeImage& image, uint32_t rva, unsigned char* buffer,
+                            size_t* got) {
+    *got = image.code(rva, buffer, kMaxInsnLength);
+    return buffer;
 }
 
 // True when the straight path from the entry (through jumps, past conditional branches)
@@ -211,11 +309,11 @@ bool CanReturn(const CodeImage& image, uint32_t function) {
 // fastcall and thiscall do, and a stdcall caller would not pass them.
 bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
-    CodeWindow window;
+    unsigned char buffer[kMaxInsnLength];
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
-        const unsigned char* bytes = nullptr;
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(image, rva, buffer, &got);
         X86Insn insn{};
-        const size_t got = CodeAt(image, &window, rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
         }
@@ -237,9 +335,12 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
 } // namespace
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
-    Walk walk{image, false, {}, {}, {}, {}, false, {}};
-    WalkFrom(&walk, entry);
-    CallFinding finding = Verdict(walk);
+    CodeAnalysis& a = *image.analysis;
+    const uint32_t first = static_cast<uint32_t>(a.graph.nodes.size());
+    const uint32_t node = DecodeCode(&a.graph, image, entry);
+    FindReturning(&a, first);
+    SumUp(&a, first);
+    CallFinding finding = Verdict(image, a, a.outcomes[node]);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
         finding = {CallKind::Unknown, 0,
                    "it returns with ret " + std::to_string(finding.argumentBytes) +

@@ -1,11 +1,15 @@
 #include "export_calls.h"
 
+#include "import_table.h"
 #include "name_decoration.h"
 
 #include <algorithm>
 #include <set>
 
 namespace {
+
+// Room for the ends of paths outside the code: jumps out of it, and tables read past it.
+constexpr uint64_t kLeavesOutsideCode = 65536;
 
 // The file bytes backing rva inside a section that passes the filter, as offset and count.
 bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool executableOnly,
@@ -70,7 +74,20 @@ CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& 
         return SectionBytes(file, image, rva, false, &offset, &count) && count >= 4 &&
                ReadU32(file, offset, value);
     };
+    code.readByte = [file, &image](uint32_t rva, unsigned char* value) {
+        uint64_t offset = 0;
+        uint64_t count = 0;
+        return SectionBytes(file, image, rva, false, &offset, &count) &&
+               ReadBytes(file, offset, 1, value);
+    };
     code.imageBase = static_cast<uint32_t>(image.imageBase);
+    code.imports = ReadImportSlots(file, image);
+    // Each instruction starts at a byte of its own: the code's size bounds the work.
+    uint64_t codeBytes = kLeavesOutsideCode;
+    for (const PeSection& section : image.sections) {
+        codeBytes += IsExecutable(section) ? section.rawSize : 0;
+    }
+    code.instructionBudget = static_cast<size_t>(std::min<uint64_t>(codeBytes, kMaxInstructions));
     for (const ExportEntry& entry : table.entries) {
         if (!entry.data && !entry.forwarded) {
             code.entries.push_back(entry.address);

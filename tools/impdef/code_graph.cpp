@@ -1,0 +1,267 @@
+#include "code_graph.h"
+
+#include "import_table.h"
+#include "table_bounds.h"
+#include "x86_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr uint32_t kMaxTableEntries = 1024;
+constexpr size_t kCodeWindow = 64;
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[kCodeWindow];
+};
+
+// What a path knows on reaching an instruction.
+struct PathState {
+    RegisterBounds bounds;
+    bool afterCall; // only padding since a call: the call may not have returned
+};
+
+struct Pending {
+    uint32_t node;
+    PathState state;
+};
+
+struct Decoder {
+    CodeGraph* graph;
+    const CodeImage& image;
+    std::vector<Pending> pending;
+    std::vector<uint32_t> leadsTo; // the current instruction's edges
+    CodeWindow window;
+};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+const unsigned char* CodeAt(Decoder* d, uint32_t rva, size_t* got) {
+    CodeWindow& w = d->window;
+    const bool inside = rva >= w.rva && rva - w.rva < w.count;
+    if (!inside || w.count - (rva - w.rva) < kMaxInsnLength) {
+        w.rva = rva;
+        w.count = d->image.code(rva, w.bytes, sizeof w.bytes);
+    }
+    *got = w.count - (rva - w.rva);
+    return w.bytes + (rva - w.rva);
+}
+
+void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
+    graph->nodes[node].end = PathEnd::Unknown;
+    graph->nodes[node].detail = static_cast<uint32_t>(graph->reasons.size());
+    graph->reasons.push_back(std::move(reason));
+}
+
+// The node of the instruction at rva, queued for decoding when new. Past the budget, all new
+// code is one node that says so.
+uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
+    CodeGraph* graph = d->graph;
+    if (graph->nodes.size() < d->image.instructionBudget) {
+        const uint32_t fresh = static_cast<uint32_t>(graph->nodes.size());
+        // The one address the map cannot hold is no code either: decoding it says so.
+        const uint32_t node = rva == kNoRva ? fresh : FindOrAddRva(&graph->nodeAt, rva, fresh);
+        if (node == fresh) {
+            graph->nodes.push_back({rva, 0, 0, kNoNode, 0, PathEnd::None});
+            d->pending.push_back({node, state});
+        }
+        return node;
+    }
+    const uint32_t known = FindRva(graph->nodeAt, rva);
+    if (known != kNoRva) {
+        return known;
+    }
+    if (graph->limitNode == kNoNode) {
+        graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
+        graph->nodes.push_back({0, 0, 0, kNoNode, 0, PathEnd::None});
+        SetUnknown(graph, graph->limitNode,
+                   "it has more code than the " + std::to_string(d->image.instructionBudget) +
+                       " instructions followed in this DLL");
+    }
+    return graph->limitNode;
+}
+
+bool IsEntry(const CodeImage& image, uint32_t rva) {
+    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
+}
+
+// Alignment padding: nop in its forms, and lea or mov of a register to itself.
+bool IsPadding(const unsigned char* bytes, const X86Insn& insn) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.map == InsnMap::TwoByte) {
+        return bytes[insn.opcodeAt + 1] == 0x1F;
+    }
+    if (insn.map != InsnMap::OneByte) {
+        return false;
+    }
+    if (op == 0x90) {
+        return true;
+    }
+    if ((op != 0x8D && op != 0x89 && op != 0x8B) || insn.modrmAt == 0) {
+        return false;
+    }
+    const unsigned char modrm = bytes[insn.modrmAt];
+    const unsigned mod = modrm >> 6, reg = (modrm >> 3) & 7u, rm = modrm & 7u;
+    if (op != 0x8D) {
+        return mod == 3 && reg == rm;
+    }
+    // lea reg, [reg + 0], with or without a SIB byte of no index
+    const size_t after = insn.modrmAt + 1u + (rm == 4 ? 1u : 0u);
+    const bool sameBase = rm == 4 ? (bytes[insn.modrmAt + 1] & 0x3F) == (0x20 | reg) : rm == reg;
+    const bool zero =
+        std::all_of(bytes + after, bytes + insn.length, [](unsigned char b) { return b == 0; });
+    return (mod == 1 || mod == 2) && sameBase && zero;
+}
+
+// The next instruction, unless it is another export's entry reached only through padding
+// after a call: the call did not return, and the code there belongs to that export.
+void FallThrough(Decoder* d, uint32_t next, const PathState& state) {
+    if (!(state.afterCall && IsEntry(d->image, next))) {
+        d->leadsTo.push_back(NodeFor(d, next, state));
+    }
+}
+
+std::string ImportAt(const CodeImage& image, uint32_t slot) {
+    const auto found = image.imports.find(slot);
+    return found == image.imports.end() ? std::string() : found->second;
+}
+
+uint32_t Little32(const unsigned char* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// call [slot]: false when the slot is that of an import that never returns.
+bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn) {
+    const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
+                             insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
+    return !throughSlot || !ImportNeverReturns(ImportAt(image, Little32(bytes + insn.modrmAt + 1)));
+}
+
+void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest) {
+    CodeGraph* graph = d->graph;
+    if (largest == kUnbounded) {
+        SetUnknown(graph, node, "it jumps through a table whose size it does not show");
+        return;
+    }
+    if (largest >= kMaxTableEntries) {
+        SetUnknown(graph, node,
+                   "it jumps through a table of " + std::to_string(uint64_t{largest} + 1) +
+                       " entries, more than the " + std::to_string(kMaxTableEntries) + " followed");
+        return;
+    }
+    const uint32_t table = tableAddress - d->image.imageBase;
+    for (uint32_t i = 0; i <= largest; ++i) {
+        uint32_t target = 0;
+        if (!d->image.readU32(table + 4 * i, &target)) {
+            d->leadsTo.clear();
+            SetUnknown(graph, node, "its jump table at RVA " + Hex(table) + " cannot be read");
+            return;
+        }
+        d->leadsTo.push_back(NodeFor(d, target - d->image.imageBase, {NoBounds(), false}));
+    }
+}
+
+void JumpThroughPointer(Decoder* d, uint32_t node, uint32_t slot) {
+    const std::string import = ImportAt(d->image, slot);
+    if (import.empty()) {
+        SetUnknown(d->graph, node, "it leaves through an import or a function pointer");
+    } else if (!ImportNeverReturns(import)) {
+        d->graph->nodes[node].end = PathEnd::Import;
+        d->graph->nodes[node].detail = slot;
+    }
+}
+
+// Where the instruction leads, by its kind of flow.
+void Follow(Decoder* d, uint32_t node, const unsigned char* bytes, const X86Insn& insn,
+            PathState state) {
+    CodeGraph* graph = d->graph;
+    const uint32_t next = graph->nodes[node].rva + insn.length;
+    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
+    TrackBounds(d->image, bytes, insn, &state.bounds);
+    switch (insn.flow) {
+    case InsnFlow::Next:
+        state.afterCall = (state.afterCall && IsPadding(bytes, insn)) ||
+                          (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
+                           ((bytes[insn.modrmAt] >> 3) & 7) == 2);
+        if (CallReturns(d->image, bytes, insn)) {
+            FallThrough(d, next, state);
+        }
+        return;
+    case InsnFlow::Call:
+        graph->nodes[node].callee = NodeFor(d, target, {NoBounds(), false});
+        state.afterCall = true;
+        FallThrough(d, next, state);
+        return;
+    case InsnFlow::Return:
+        graph->nodes[node].end = PathEnd::PlainReturn;
+        return;
+    case InsnFlow::ReturnPop:
+        graph->nodes[node].end = insn.popBytes == 0 ? PathEnd::PlainReturn : PathEnd::ReturnPop;
+        graph->nodes[node].detail = insn.popBytes;
+        return;
+    case InsnFlow::Jump:
+        state.afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, state));
+        return;
+    case InsnFlow::Branch:
+        state.afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, state));
+        FallThrough(d, next, state);
+        return;
+    case InsnFlow::JumpTable:
+        FollowTable(d, node, insn.address, TableBound(bytes, insn, state.bounds));
+        return;
+    case InsnFlow::JumpPointer:
+        JumpThroughPointer(d, node, insn.address);
+        return;
+    case InsnFlow::JumpRegister:
+        SetUnknown(graph, node, "it jumps to a computed address");
+        return;
+    case InsnFlow::FarFlow:
+        SetUnknown(graph, node, "it uses a far jump, call or return");
+        return;
+    case InsnFlow::Stop:
+        return;
+    }
+}
+
+void DecodeNode(Decoder* d, const Pending& p) {
+    CodeGraph* graph = d->graph;
+    const uint32_t rva = graph->nodes[p.node].rva;
+    size_t got = 0;
+    const unsigned char* bytes = CodeAt(d, rva, &got);
+    X86Insn insn{};
+    d->leadsTo.clear();
+    if (got == 0) {
+        SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
+    } else if (!DecodeX86(bytes, got, &insn)) {
+        SetUnknown(graph, p.node, "the instruction at RVA " + Hex(rva) + " cannot be decoded");
+    } else {
+        Follow(d, p.node, bytes, insn, p.state);
+    }
+    CodeNode& decoded = graph->nodes[p.node];
+    decoded.firstEdge = static_cast<uint32_t>(graph->edges.size());
+    decoded.edgeCount = static_cast<uint32_t>(d->leadsTo.size());
+    graph->edges.insert(graph->edges.end(), d->leadsTo.begin(), d->leadsTo.end());
+}
+
+} // namespace
+
+uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    Decoder d{graph, image, {}, {}, {}};
+    const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
+    while (!d.pending.empty()) {
+        const Pending p = d.pending.back();
+        d.pending.pop_back();
+        DecodeNode(&d, p);
+    }
+    return entry;
+}

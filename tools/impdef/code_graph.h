@@ -1,0 +1,38 @@
+#pragma once
+// The code of a DLL as a graph with one node per instruction, each decoded once however many
+// paths reach it. A node ends its path (ret, ret N, a tail jump to an import, or code the graph
+// cannot follow, with the reason) or leads on to other nodes. A call names the function it
+// calls, and leads on to the next instruction only if that function can return.
+
+#include "call_analysis.h"
+#include "rva_map.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class PathEnd : uint8_t { None, PlainReturn, ReturnPop, Import, Unknown };
+
+constexpr uint32_t kNoNode = ~0u;
+
+struct CodeNode {
+    uint32_t rva;
+    uint32_t firstEdge; // the nodes it leads on to: edges[firstEdge, firstEdge + edgeCount)
+    uint32_t edgeCount;
+    uint32_t callee; // the node of the function a call calls, or kNoNode; its one edge, if
+                     // any, is the instruction after the call
+    uint32_t detail; // ReturnPop: N; Import: the slot's address; Unknown: index into reasons
+    PathEnd end;
+};
+
+struct CodeGraph {
+    std::vector<CodeNode> nodes;
+    std::vector<uint32_t> edges;
+    std::vector<std::string> reasons;
+    RvaMap nodeAt;
+    uint32_t limitNode = kNoNode; // stands for all the code past the image's budget
+};
+
+// Decodes the code reachable from rva (through jumps, branches, tables and calls) that the
+// graph does not hold yet; returns rva's node.
+uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
