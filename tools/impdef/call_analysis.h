@@ -41,6 +41,9 @@ struct CodeImage {
     std::function<bool(uint32_t rva, uint32_t* value)> readU32;
     std::function<bool(uint32_t rva, unsigned char* value)> readByte;
     uint32_t imageBase;
+    // The RVAs the executable sections span, [codeStart, codeEnd); both 0 when not known.
+    uint32_t codeStart = 0;
+    uint32_t codeEnd = 0;
     // Sorted entries of the exported functions: code that falls through onto one of them
     // right after a call has left its function (the call did not return).
     std::vector<uint32_t> entries;

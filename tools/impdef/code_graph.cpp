@@ -256,6 +256,9 @@ void DecodeNode(Decoder* d, const Pending& p) {
 } // namespace
 
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    if (graph->nodes.empty()) {
+        SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
+    }
     Decoder d{graph, image, {}, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
     while (!d.pending.empty()) {

@@ -84,9 +84,16 @@ CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& 
     code.imports = ReadImportSlots(file, image);
     // Each instruction starts at a byte of its own: the code's size bounds the work.
     uint64_t codeBytes = kLeavesOutsideCode;
+    uint64_t start = ~0u, end = 0;
     for (const PeSection& section : image.sections) {
-        codeBytes += IsExecutable(section) ? section.rawSize : 0;
+        if (IsExecutable(section)) {
+            codeBytes += section.rawSize;
+            start = std::min<uint64_t>(start, section.virtualAddress);
+            end = std::max<uint64_t>(end, uint64_t{section.virtualAddress} + section.rawSize);
+        }
     }
+    code.codeStart = static_cast<uint32_t>(std::min(start, end));
+    code.codeEnd = static_cast<uint32_t>(std::min<uint64_t>(end, ~0u));
     code.instructionBudget = static_cast<size_t>(std::min<uint64_t>(codeBytes, kMaxInstructions));
     for (const ExportEntry& entry : table.entries) {
         if (!entry.data && !entry.forwarded) {

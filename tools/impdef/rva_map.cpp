@@ -5,6 +5,20 @@
 namespace {
 
 constexpr size_t kFirstSize = 64;
+constexpr unsigned kPageBits = 12;
+constexpr uint32_t kMaxDenseRange = 1u << 28;
+
+// The slot of rva in its page, the page allocated when absent; null outside the range.
+uint32_t* DenseSlot(RvaMap* map, uint32_t rva) {
+    if (rva < map->denseStart || rva >= map->denseEnd) {
+        return nullptr;
+    }
+    std::vector<uint32_t>& page = map->pages[(rva - map->denseStart) >> kPageBits];
+    if (page.empty()) {
+        page.assign(size_t{1} << kPageBits, kNoRva);
+    }
+    return &page[(rva - map->denseStart) & ((1u << kPageBits) - 1)];
+}
 
 size_t SlotOf(const RvaMap& map, uint32_t rva) {
     const size_t mask = map.keys.size() - 1;
@@ -32,7 +46,19 @@ void Grow(RvaMap* map) {
 
 } // namespace
 
+void SetDenseRange(RvaMap* map, uint32_t start, uint32_t end) {
+    if (end > start && end - start <= kMaxDenseRange) {
+        map->denseStart = start;
+        map->denseEnd = end;
+        map->pages.resize(((end - start - 1) >> kPageBits) + 1);
+    }
+}
+
 uint32_t FindRva(const RvaMap& map, uint32_t rva) {
+    if (rva >= map.denseStart && rva < map.denseEnd) {
+        const std::vector<uint32_t>& page = map.pages[(rva - map.denseStart) >> kPageBits];
+        return page.empty() ? kNoRva : page[(rva - map.denseStart) & ((1u << kPageBits) - 1)];
+    }
     if (map.keys.empty()) {
         return kNoRva;
     }
@@ -41,6 +67,12 @@ uint32_t FindRva(const RvaMap& map, uint32_t rva) {
 }
 
 uint32_t FindOrAddRva(RvaMap* map, uint32_t rva, uint32_t value) {
+    if (uint32_t* slot = DenseSlot(map, rva)) {
+        if (*slot == kNoRva) {
+            *slot = value;
+        }
+        return *slot;
+    }
     // Kept at most half full.
     if (2 * (map->count + 1) > map->keys.size()) {
         Grow(map);
