@@ -157,6 +157,14 @@ void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t larg
                        " entries, more than the " + std::to_string(kMaxTableEntries) + " followed");
         return;
     }
+    if (graph->tableReadsLeft <= largest) {
+        SetUnknown(graph, node,
+                   "it jumps through a table, past the " +
+                       std::to_string(d->image.instructionBudget) +
+                       " table entries followed in this DLL");
+        return;
+    }
+    graph->tableReadsLeft -= largest + 1;
     const uint32_t table = tableAddress - d->image.imageBase;
     for (uint32_t i = 0; i <= largest; ++i) {
         uint32_t target = 0;
@@ -185,7 +193,8 @@ void Follow(Decoder* d, uint32_t node, const unsigned char* bytes, const X86Insn
     CodeGraph* graph = d->graph;
     const uint32_t next = graph->nodes[node].rva + insn.length;
     const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
-    TrackBounds(d->image, bytes, insn, &state.bounds);
+    TableReads reads{d->image, &graph->tableReadsLeft};
+    TrackBounds(&reads, bytes, insn, &state.bounds);
     switch (insn.flow) {
     case InsnFlow::Next:
         state.afterCall = (state.afterCall && IsPadding(bytes, insn)) ||
@@ -258,6 +267,7 @@ void DecodeNode(Decoder* d, const Pending& p) {
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     if (graph->nodes.empty()) {
         SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
+        graph->tableReadsLeft = image.instructionBudget;
     }
     Decoder d{graph, image, {}, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});

@@ -31,6 +31,7 @@ struct CodeGraph {
     std::vector<std::string> reasons;
     RvaMap nodeAt;
     uint32_t limitNode = kNoNode; // stands for all the code past the image's budget
+    size_t tableReadsLeft = 0;    // entries of jump and byte tables, set to the budget
 };
 
 // Decodes the code reachable from rva (through jumps, branches, tables and calls) that the

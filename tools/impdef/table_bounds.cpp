@@ -105,7 +105,12 @@ uint32_t ComparedLoad(const unsigned char* bytes, const X86Insn& insn, const Reg
 }
 
 // The largest byte of table[0..count): what a load from it indexed up to count - 1 can give.
-uint32_t LargestByte(const CodeImage& image, uint32_t tableRva, uint32_t count) {
+uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
+    const CodeImage& image = reads->image;
+    if (*reads->left < count) {
+        return 0xFF;
+    }
+    *reads->left -= count;
     unsigned char largest = 0;
     for (uint32_t i = 0; i < count; ++i) {
         unsigned char value = 0;
@@ -138,7 +143,7 @@ unsigned ByteTableIndex(const unsigned char* bytes, const X86Insn& insn, uint32_
 
 // movzx r32, r/m8: at most 255, or the largest entry of a byte table the load reads with a
 // bounded index.
-uint32_t ByteLoadBound(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn,
+uint32_t ByteLoadBound(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                        const RegisterBounds& bounds) {
     const ModRm m = ModRmOf(bytes, insn);
     if (m.mod == 3) {
@@ -149,7 +154,7 @@ uint32_t ByteLoadBound(const CodeImage& image, const unsigned char* bytes, const
     if (index == 8 || bounds.largest[index] >= kMaxByteTable) {
         return 0xFF;
     }
-    return LargestByte(image, table - image.imageBase, bounds.largest[index] + 1);
+    return LargestByte(reads, table - reads->image.imageBase, bounds.largest[index] + 1);
 }
 
 // Registers an instruction may change, erring towards too many: the bounds of the others
@@ -204,7 +209,7 @@ void Forget(RegisterBounds* bounds, uint8_t registers) {
 }
 
 // movzx r32, r/m8 or r/m16.
-uint32_t ZeroExtendBound(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn,
+uint32_t ZeroExtendBound(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                          const RegisterBounds& bounds) {
     const bool byte = bytes[insn.opcodeAt + 1] == 0xB6;
     const uint32_t most = byte ? 0xFFu : 0xFFFFu;
@@ -213,11 +218,11 @@ uint32_t ZeroExtendBound(const CodeImage& image, const unsigned char* bytes, con
         return byte && m.rm >= 4 ? most : std::min(most, bounds.lowPart[m.rm]);
     }
     const uint32_t loaded = ComparedLoad(bytes, insn, bounds, byte ? 1 : 2, most);
-    return byte ? std::min(loaded, ByteLoadBound(image, bytes, insn, bounds)) : loaded;
+    return byte ? std::min(loaded, ByteLoadBound(reads, bytes, insn, bounds)) : loaded;
 }
 
 // cmp, and, mov and movzx; false for any other instruction.
-bool Bounds(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn,
+bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
             RegisterBounds* bounds) {
     if (Compare(bytes, insn, bounds)) {
         return true;
@@ -232,7 +237,7 @@ bool Bounds(const CodeImage& image, const unsigned char* bytes, const X86Insn& i
             return false;
         }
         const unsigned reg = ModRmOf(bytes, insn).reg;
-        const uint32_t largest = ZeroExtendBound(image, bytes, insn, *bounds);
+        const uint32_t largest = ZeroExtendBound(reads, bytes, insn, *bounds);
         SetBound(bounds, reg, largest);
         if (largest == (op2 == 0xB6 ? 0xFFu : 0xFFFFu)) {
             bounds->widthOnly |= static_cast<uint8_t>(1u << reg);
@@ -278,12 +283,12 @@ RegisterBounds NoBounds() {
     return bounds;
 }
 
-void TrackBounds(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn,
+void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                  RegisterBounds* bounds) {
     const RegisterBounds before = *bounds;
     if (insn.flow == InsnFlow::Call) {
         Forget(bounds, kEax | kEcx | kEdx);
-    } else if (!Bounds(image, bytes, insn, bounds)) {
+    } else if (!Bounds(reads, bytes, insn, bounds)) {
         Forget(bounds, MayWrite(bytes, insn));
     }
     // The memory compared holds its bound until the next instruction other than a branch.

@@ -28,8 +28,15 @@ struct RegisterBounds {
 
 RegisterBounds NoBounds();
 
+// The image's data, and how many more table entries may be read in this DLL, all paths
+// together: each costs about what an instruction does.
+struct TableReads {
+    const CodeImage& image;
+    size_t* left;
+};
+
 // The bounds after insn (its bytes) has run; a call counts as setting EAX, ECX and EDX.
-void TrackBounds(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn,
+void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                  RegisterBounds* bounds);
 
 // The largest index of a jump through a table (`jmp [table + reg*4]`), or kUnbounded: the
