@@ -59,6 +59,13 @@ void Merge(Outcomes* into, const Outcomes& from) {
     }
 }
 
+bool Same(const Outcomes& x, const Outcomes& y) {
+    return x.unknownRva == y.unknownRva && x.reason == y.reason && x.pops[0] == y.pops[0] &&
+           x.pops[1] == y.pops[1] && x.imports[0] == y.imports[0] && x.imports[1] == y.imports[1] &&
+           x.popCount == y.popCount && x.importCount == y.importCount &&
+           x.plainReturn == y.plainReturn;
+}
+
 Outcomes OwnEnd(const CodeNode& node) {
     Outcomes own;
     switch (node.end) {
@@ -85,8 +92,14 @@ Outcomes OwnEnd(const CodeNode& node) {
 
 struct CodeAnalysis {
     CodeGraph graph;
-    std::vector<uint8_t> returns; // by node: some path from it returns (or cannot be followed)
+    // By node: a path from it returns, or cannot be followed, taking the calls on the way to
+    // return (the functions a function calls are not followed further).
+    std::vector<uint8_t> returns;
+    uint32_t returnsKnown = 0;       // the nodes before this one have theirs
+    std::vector<uint8_t> summed;     // by node: its outcomes are known
+    std::vector<uint32_t> outcomeOf; // by node: index into outcomes, which most nodes share
     std::vector<Outcomes> outcomes;
+    std::vector<uint32_t> local; // by node: its index in the current search, or kNoNode
 };
 
 std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
@@ -95,165 +108,165 @@ std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
 
 namespace {
 
-// The nodes a node leads on to: a call leads on only when the function it calls returns.
-uint32_t LiveEdges(const CodeAnalysis& a, uint32_t node) {
-    const CodeNode& n = a.graph.nodes[node];
-    return n.callee != kNoNode && !a.returns[n.callee] ? 0 : n.edgeCount;
-}
-
 uint32_t Edge(const CodeAnalysis& a, uint32_t node, uint32_t i) {
     return a.graph.edges[a.graph.nodes[node].firstEdge + i];
 }
 
-// Predecessor lists of the nodes from first on, in one flat array.
-struct Predecessors {
-    std::vector<uint32_t> start; // by node - first; one more at the end
-    std::vector<uint32_t> nodes;
+uint32_t AllEdges(const CodeAnalysis& a, uint32_t node) {
+    return a.graph.nodes[node].edgeCount;
+}
+
+// An export's paths: a call leads on only when the function it calls can return.
+uint32_t LiveEdges(const CodeAnalysis& a, uint32_t node) {
+    const CodeNode& n = a.graph.nodes[node];
+    return n.isCall && !a.returns[n.callee] ? 0 : n.edgeCount;
+}
+
+// The nodes of one component, where they lie on the search's stack.
+struct Members {
+    const uint32_t* first;
+    const uint32_t* last;
+    const uint32_t* begin() const { return first; }
+    const uint32_t* end() const { return last; }
 };
 
-template <typename ForEach>
-Predecessors CollectPredecessors(const CodeAnalysis& a, uint32_t first, ForEach forEach) {
-    const uint32_t end = static_cast<uint32_t>(a.graph.nodes.size());
-    Predecessors p;
-    p.start.assign(end - first + 1, 0);
-    for (uint32_t u = first; u < end; ++u) {
-        forEach(u, [&](uint32_t v) {
-            if (v >= first && v != kNoNode) {
-                ++p.start[v - first + 1];
-            }
-        });
+// Calls close(members, outside) for each strongly connected component of the nodes in scope
+// over the edges edgeCount gives, after every component it leads to (Tarjan's algorithm,
+// without recursion); outside(v) tells whether an edge leaves the component.
+template <typename EdgeCount, typename Close>
+void ForEachComponent(CodeAnalysis* a, const std::vector<uint32_t>& scope, EdgeCount edgeCount,
+                      Close close) {
+    std::vector<uint32_t>& local = a->local;
+    local.resize(a->graph.nodes.size(), kNoNode);
+    for (uint32_t i = 0; i < scope.size(); ++i) {
+        local[scope[i]] = i;
     }
-    for (size_t i = 1; i < p.start.size(); ++i) {
-        p.start[i] += p.start[i - 1];
-    }
-    p.nodes.resize(p.start.back());
-    std::vector<uint32_t> fill(p.start.begin(), p.start.end() - 1);
-    for (uint32_t u = first; u < end; ++u) {
-        forEach(u, [&](uint32_t v) {
-            if (v >= first && v != kNoNode) {
-                p.nodes[fill[v - first]++] = u;
-            }
-        });
-    }
-    return p;
-}
-
-// Which of the nodes from first on can return: a node that ends in a return, an import or code
-// that cannot be followed; one that leads on to such a node; a call to a function that can
-// return, followed by such a node. The nodes before first are settled and lead to none of them.
-void FindReturning(CodeAnalysis* a, uint32_t first) {
-    const CodeGraph& g = a->graph;
-    const uint32_t end = static_cast<uint32_t>(g.nodes.size());
-    a->returns.resize(end, 0);
-    const Predecessors byEdge = CollectPredecessors(*a, first, [&](uint32_t u, auto add) {
-        for (uint32_t i = 0; i < g.nodes[u].edgeCount; ++i) {
-            add(Edge(*a, u, i));
-        }
-    });
-    const Predecessors byCallee =
-        CollectPredecessors(*a, first, [&](uint32_t u, auto add) { add(g.nodes[u].callee); });
-    std::vector<uint32_t> work;
-    const auto mark = [&](uint32_t u) {
-        if (!a->returns[u]) {
-            a->returns[u] = 1;
-            work.push_back(u);
-        }
-    };
-    const auto reconsider = [&](uint32_t u) {
-        const CodeNode& n = g.nodes[u];
-        if (n.end != PathEnd::None) {
-            mark(u);
-            return;
-        }
-        for (uint32_t i = 0; i < LiveEdges(*a, u); ++i) {
-            if (a->returns[Edge(*a, u, i)]) {
-                mark(u);
-                return;
-            }
-        }
-    };
-    for (uint32_t u = first; u < end; ++u) {
-        reconsider(u);
-    }
-    while (!work.empty()) {
-        const uint32_t v = work.back() - first;
-        work.pop_back();
-        for (uint32_t i = byEdge.start[v]; i < byEdge.start[v + 1]; ++i) {
-            reconsider(byEdge.nodes[i]);
-        }
-        for (uint32_t i = byCallee.start[v]; i < byCallee.start[v + 1]; ++i) {
-            reconsider(byCallee.nodes[i]);
-        }
-    }
-}
-
-// Sums up the ends reachable from each node from first on, one strongly connected component
-// at a time (Tarjan's algorithm, without recursion).
-void SumUp(CodeAnalysis* a, uint32_t first) {
-    const uint32_t end = static_cast<uint32_t>(a->graph.nodes.size());
-    a->outcomes.resize(end);
-    const uint32_t count = end - first;
-    std::vector<uint32_t> order(count, kNoNode), low(count), component(count, kNoNode);
+    std::vector<uint32_t> order(scope.size(), kNoNode), low(scope.size());
+    std::vector<uint8_t> done(scope.size(), 0);
     std::vector<uint32_t> stack;
-    std::vector<std::pair<uint32_t, uint32_t>> calls; // node, next edge to look at
+    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
     uint32_t counter = 0;
     const auto open = [&](uint32_t u) {
-        order[u - first] = low[u - first] = counter++;
+        order[local[u]] = low[local[u]] = counter++;
         stack.push_back(u);
-        calls.push_back({u, 0});
+        path.push_back({u, 0});
     };
-    const auto close = [&](uint32_t root) {
-        auto from = stack.end();
-        while (*--from != root) {
-        }
-        Outcomes sum;
-        for (auto m = from; m != stack.end(); ++m) {
-            component[*m - first] = root;
-        }
-        for (auto m = from; m != stack.end(); ++m) {
-            Merge(&sum, OwnEnd(a->graph.nodes[*m]));
-            for (uint32_t i = 0; i < LiveEdges(*a, *m); ++i) {
-                const uint32_t v = Edge(*a, *m, i);
-                if (v < first || component[v - first] != root) {
-                    Merge(&sum, a->outcomes[v]);
-                }
-            }
-        }
-        for (auto m = from; m != stack.end(); ++m) {
-            a->outcomes[*m] = sum;
-        }
-        stack.erase(from, stack.end());
-    };
-    for (uint32_t s = first; s < end; ++s) {
-        if (order[s - first] != kNoNode) {
+    const auto outside = [&](uint32_t v) { return local[v] == kNoNode || done[local[v]]; };
+    for (uint32_t s : scope) {
+        if (order[local[s]] != kNoNode) {
             continue;
         }
         open(s);
-        while (!calls.empty()) {
-            auto& [u, i] = calls.back();
-            if (i < LiveEdges(*a, u)) {
+        while (!path.empty()) {
+            auto& [u, i] = path.back();
+            if (i < edgeCount(u)) {
                 const uint32_t v = Edge(*a, u, i++);
-                if (v < first) {
+                if (local[v] == kNoNode) {
                     continue;
                 }
-                if (order[v - first] == kNoNode) {
+                if (order[local[v]] == kNoNode) {
                     open(v);
-                } else if (component[v - first] == kNoNode) {
-                    low[u - first] = std::min(low[u - first], order[v - first]);
+                } else if (!done[local[v]]) {
+                    low[local[u]] = std::min(low[local[u]], order[local[v]]);
                 }
                 continue;
             }
-            const uint32_t done = u;
-            calls.pop_back();
-            if (low[done - first] == order[done - first]) {
-                close(done);
+            const uint32_t finished = u;
+            path.pop_back();
+            if (!path.empty()) {
+                const uint32_t parent = path.back().first;
+                low[local[parent]] = std::min(low[local[parent]], low[local[finished]]);
             }
-            if (!calls.empty()) {
-                const uint32_t parent = calls.back().first;
-                low[parent - first] = std::min(low[parent - first], low[done - first]);
+            if (low[local[finished]] == order[local[finished]]) {
+                auto from = stack.end();
+                while (*--from != finished) {
+                }
+                const Members members{&*from, stack.data() + stack.size()};
+                close(members, outside);
+                for (uint32_t m : members) {
+                    done[local[m]] = 1;
+                }
+                stack.erase(from, stack.end());
             }
         }
     }
+    for (uint32_t u : scope) {
+        local[u] = kNoNode;
+    }
+}
+
+// Which of the nodes decoded since the last time can return, taking calls to return.
+void FindReturning(CodeAnalysis* a) {
+    const uint32_t end = static_cast<uint32_t>(a->graph.nodes.size());
+    a->returns.resize(end, 0);
+    std::vector<uint32_t> scope(end - a->returnsKnown);
+    for (uint32_t i = 0; i < scope.size(); ++i) {
+        scope[i] = a->returnsKnown + i;
+    }
+    const auto edgeCount = [a](uint32_t u) { return AllEdges(*a, u); };
+    ForEachComponent(a, scope, edgeCount, [a](const Members& members, auto outside) {
+        bool returns = false;
+        for (uint32_t m : members) {
+            returns |= a->graph.nodes[m].end != PathEnd::None;
+            for (uint32_t i = 0; i < AllEdges(*a, m) && !returns; ++i) {
+                const uint32_t v = Edge(*a, m, i);
+                returns = outside(v) && a->returns[v];
+            }
+        }
+        for (uint32_t m : members) {
+            a->returns[m] = returns;
+        }
+    });
+    a->returnsKnown = end;
+}
+
+// The nodes reachable from node whose outcomes are not known yet.
+std::vector<uint32_t> Unsummed(CodeAnalysis* a, uint32_t node) {
+    std::vector<uint32_t> found;
+    if (a->summed[node]) {
+        return found;
+    }
+    a->summed[node] = 2; // found, not summed yet
+    found.push_back(node);
+    for (size_t next = 0; next < found.size(); ++next) {
+        const uint32_t u = found[next];
+        for (uint32_t i = 0; i < AllEdges(*a, u); ++i) {
+            const uint32_t v = Edge(*a, u, i);
+            if (!a->summed[v]) {
+                a->summed[v] = 2;
+                found.push_back(v);
+            }
+        }
+    }
+    return found;
+}
+
+// Sums up the ends of the paths from each node in scope, one component at a time.
+void SumUp(CodeAnalysis* a, const std::vector<uint32_t>& scope) {
+    a->outcomeOf.resize(a->graph.nodes.size());
+    const auto edgeCount = [a](uint32_t u) { return LiveEdges(*a, u); };
+    ForEachComponent(a, scope, edgeCount, [a](const Members& members, auto outside) {
+        Outcomes sum;
+        uint32_t shared = kNoNode; // a successor's outcomes, which the sum often equals
+        for (uint32_t m : members) {
+            Merge(&sum, OwnEnd(a->graph.nodes[m]));
+            for (uint32_t i = 0; i < LiveEdges(*a, m); ++i) {
+                const uint32_t v = Edge(*a, m, i);
+                if (outside(v)) {
+                    shared = a->outcomeOf[v];
+                    Merge(&sum, a->outcomes[shared]);
+                }
+            }
+        }
+        if (shared == kNoNode || !Same(sum, a->outcomes[shared])) {
+            shared = static_cast<uint32_t>(a->outcomes.size());
+            a->outcomes.push_back(sum);
+        }
+        for (uint32_t m : members) {
+            a->outcomeOf[m] = shared;
+            a->summed[m] = 1;
+        }
+    });
 }
 
 std::string RetList(const uint32_t (&pops)[2], uint8_t count) {
@@ -336,11 +349,19 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     CodeAnalysis& a = *image.analysis;
-    const uint32_t first = static_cast<uint32_t>(a.graph.nodes.size());
     const uint32_t node = DecodeCode(&a.graph, image, entry);
-    FindReturning(&a, first);
-    SumUp(&a, first);
-    CallFinding finding = Verdict(image, a, a.outcomes[node]);
+    a.summed.resize(a.graph.nodes.size(), 0);
+    const std::vector<uint32_t> scope = Unsummed(&a, node);
+    for (uint32_t u : scope) {
+        ResolveCallee(&a.graph, image, u);
+    }
+    a.summed.resize(a.graph.nodes.size(), 0);
+    FindReturning(&a);
+    SumUp(&a, scope);
+    if (getenv("QEN_DEBUG"))
+        fprintf(stderr, "%u nodes %zu edges\n", (unsigned)a.graph.nodes.size(),
+                a.graph.edges.size());
+    CallFinding finding = Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
         finding = {CallKind::Unknown, 0,
                    "it returns with ret " + std::to_string(finding.argumentBytes) +

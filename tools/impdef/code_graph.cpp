@@ -19,22 +19,11 @@ struct CodeWindow {
     unsigned char bytes[kCodeWindow];
 };
 
-// What a path knows on reaching an instruction.
-struct PathState {
-    RegisterBounds bounds;
-    bool afterCall; // only padding since a call: the call may not have returned
-};
-
-struct Pending {
-    uint32_t node;
-    PathState state;
-};
-
 struct Decoder {
     CodeGraph* graph;
     const CodeImage& image;
-    std::vector<Pending> pending;
-    std::vector<uint32_t> leadsTo; // the current instruction's edges
+    std::vector<PendingNode>& pending; // kept by the graph: a walk reuses its memory
+    std::vector<uint32_t> leadsTo;     // the current instruction's edges
     CodeWindow window;
 };
 
@@ -70,7 +59,7 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
         // The one address the map cannot hold is no code either: decoding it says so.
         const uint32_t node = rva == kNoRva ? fresh : FindOrAddRva(&graph->nodeAt, rva, fresh);
         if (node == fresh) {
-            graph->nodes.push_back({rva, 0, 0, kNoNode, 0, PathEnd::None});
+            graph->nodes.push_back({rva, 0, kNoNode, 0, 0, PathEnd::None, false});
             d->pending.push_back({node, state});
         }
         return node;
@@ -81,7 +70,7 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
     }
     if (graph->limitNode == kNoNode) {
         graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
-        graph->nodes.push_back({0, 0, 0, kNoNode, 0, PathEnd::None});
+        graph->nodes.push_back({0, 0, kNoNode, 0, 0, PathEnd::None, false});
         SetUnknown(graph, graph->limitNode,
                    "it has more code than the " + std::to_string(d->image.instructionBudget) +
                        " instructions followed in this DLL");
@@ -205,7 +194,8 @@ void Follow(Decoder* d, uint32_t node, const unsigned char* bytes, const X86Insn
         }
         return;
     case InsnFlow::Call:
-        graph->nodes[node].callee = NodeFor(d, target, {NoBounds(), false});
+        graph->nodes[node].isCall = true;
+        graph->nodes[node].detail = target;
         state.afterCall = true;
         FallThrough(d, next, state);
         return;
@@ -242,7 +232,7 @@ void Follow(Decoder* d, uint32_t node, const unsigned char* bytes, const X86Insn
     }
 }
 
-void DecodeNode(Decoder* d, const Pending& p) {
+void DecodeNode(Decoder* d, const PendingNode& p) {
     CodeGraph* graph = d->graph;
     const uint32_t rva = graph->nodes[p.node].rva;
     size_t got = 0;
@@ -258,7 +248,7 @@ void DecodeNode(Decoder* d, const Pending& p) {
     }
     CodeNode& decoded = graph->nodes[p.node];
     decoded.firstEdge = static_cast<uint32_t>(graph->edges.size());
-    decoded.edgeCount = static_cast<uint32_t>(d->leadsTo.size());
+    decoded.edgeCount = static_cast<uint16_t>(d->leadsTo.size());
     graph->edges.insert(graph->edges.end(), d->leadsTo.begin(), d->leadsTo.end());
 }
 
@@ -266,15 +256,21 @@ void DecodeNode(Decoder* d, const Pending& p) {
 
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     if (graph->nodes.empty()) {
-        SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
         graph->tableReadsLeft = image.instructionBudget;
     }
-    Decoder d{graph, image, {}, {}, {}};
+    Decoder d{graph, image, graph->pending, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
     while (!d.pending.empty()) {
-        const Pending p = d.pending.back();
+        const PendingNode p = d.pending.back();
         d.pending.pop_back();
         DecodeNode(&d, p);
     }
     return entry;
+}
+
+void ResolveCallee(CodeGraph* graph, const CodeImage& image, uint32_t call) {
+    if (graph->nodes[call].isCall && graph->nodes[call].callee == kNoNode) {
+        const uint32_t callee = DecodeCode(graph, image, graph->nodes[call].detail);
+        graph->nodes[call].callee = callee;
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "call_analysis.h"
 #include "rva_map.h"
+#include "table_bounds.h"
 
 #include <cstdint>
 #include <string>
@@ -18,11 +19,25 @@ constexpr uint32_t kNoNode = ~0u;
 struct CodeNode {
     uint32_t rva;
     uint32_t firstEdge; // the nodes it leads on to: edges[firstEdge, firstEdge + edgeCount)
-    uint32_t edgeCount;
-    uint32_t callee; // the node of the function a call calls, or kNoNode; its one edge, if
-                     // any, is the instruction after the call
-    uint32_t detail; // ReturnPop: N; Import: the slot's address; Unknown: index into reasons
+    uint32_t callee;    // a call: the node of the function it calls, kNoNode until resolved;
+                        // its one edge, if any, is the instruction after the call
+    uint32_t detail;    // ReturnPop: N; Import: the slot's address; Unknown: index into
+                        // reasons; a call: the RVA it calls
+    uint16_t edgeCount;
     PathEnd end;
+    bool isCall;
+};
+
+// What a path knows on reaching an instruction.
+struct PathState {
+    RegisterBounds bounds;
+    bool afterCall; // only padding since a call: the call may not have returned
+};
+
+// An instruction to decode, with what the first path to it knows.
+struct PendingNode {
+    uint32_t node;
+    PathState state;
 };
 
 struct CodeGraph {
@@ -30,10 +45,14 @@ struct CodeGraph {
     std::vector<uint32_t> edges;
     std::vector<std::string> reasons;
     RvaMap nodeAt;
-    uint32_t limitNode = kNoNode; // stands for all the code past the image's budget
-    size_t tableReadsLeft = 0;    // entries of jump and byte tables, set to the budget
+    uint32_t limitNode = kNoNode;     // stands for all the code past the image's budget
+    size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
+    std::vector<PendingNode> pending; // scratch for each walk
 };
 
-// Decodes the code reachable from rva (through jumps, branches, tables and calls) that the
-// graph does not hold yet; returns rva's node.
+// Decodes the code reachable from rva (through jumps, branches, tables and the returns of
+// calls, not into the functions called) that the graph does not hold yet; returns rva's node.
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+
+// Decodes the function a call node calls, if not yet done, and links the two.
+void ResolveCallee(CodeGraph* graph, const CodeImage& image, uint32_t call);

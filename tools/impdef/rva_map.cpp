@@ -22,7 +22,9 @@ uint32_t* DenseSlot(RvaMap* map, uint32_t rva) {
 
 size_t SlotOf(const RvaMap& map, uint32_t rva) {
     const size_t mask = map.keys.size() - 1;
-    size_t slot = (rva * 2654435761u) & mask; // Knuth's multiplicative hash
+    // Knuth's multiplicative hash, whose high bits depend on all of the RVA's
+    const uint64_t product = static_cast<uint64_t>(rva * 2654435761u) * mask;
+    size_t slot = static_cast<size_t>(product >> 32);
     while (map.keys[slot] != kNoRva && map.keys[slot] != rva) {
         slot = (slot + 1) & mask;
     }

@@ -285,16 +285,19 @@ RegisterBounds NoBounds() {
 
 void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                  RegisterBounds* bounds) {
-    const RegisterBounds before = *bounds;
+    const uint8_t comparedLength = bounds->comparedLength;
+    const uint32_t comparedLargest = bounds->comparedLargest;
+    unsigned char compared[sizeof bounds->compared];
+    std::copy_n(bounds->compared, sizeof compared, compared);
     if (insn.flow == InsnFlow::Call) {
         Forget(bounds, kEax | kEcx | kEdx);
     } else if (!Bounds(reads, bytes, insn, bounds)) {
         Forget(bounds, MayWrite(bytes, insn));
     }
     // The memory compared holds its bound until the next instruction other than a branch.
-    const bool comparedNow = !std::equal(bounds->compared, bounds->compared + 6, before.compared) ||
-                             bounds->comparedLength != before.comparedLength ||
-                             bounds->comparedLargest != before.comparedLargest;
+    const bool comparedNow = !std::equal(compared, compared + sizeof compared, bounds->compared) ||
+                             bounds->comparedLength != comparedLength ||
+                             bounds->comparedLargest != comparedLargest;
     if (!comparedNow && insn.flow != InsnFlow::Branch) {
         bounds->comparedLength = 0;
     }
