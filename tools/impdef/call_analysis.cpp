@@ -358,9 +358,6 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     a.summed.resize(a.graph.nodes.size(), 0);
     FindReturning(&a);
     SumUp(&a, scope);
-    if (getenv("QEN_DEBUG"))
-        fprintf(stderr, "%u nodes %zu edges\n", (unsigned)a.graph.nodes.size(),
-                a.graph.edges.size());
     CallFinding finding = Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
         finding = {CallKind::Unknown, 0,
