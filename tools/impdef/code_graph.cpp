@@ -11,6 +11,10 @@ namespace {
 
 constexpr uint32_t kMaxTableEntries = 1024;
 constexpr size_t kCodeWindow = 64;
+// A block is cut after this many instructions: code entered in the middle of a block is
+// decoded again up to the next block, at most this much.
+constexpr int kBlockLength = 32;
+constexpr size_t kBytesPerBlock = 32;
 
 // Code read ahead, so that one read of the image serves several instructions.
 struct CodeWindow {
@@ -50,6 +54,19 @@ void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
     graph->reasons.push_back(std::move(reason));
 }
 
+// The node that stands for all the code past the budget.
+uint32_t LimitNode(Decoder* d) {
+    CodeGraph* graph = d->graph;
+    if (graph->limitNode == kNoNode) {
+        graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
+        graph->nodes.push_back({0, 0, kNoNode, 0, 0, PathEnd::None, false});
+        SetUnknown(graph, graph->limitNode,
+                   "it has more code than the " + std::to_string(d->image.instructionBudget) +
+                       " instructions followed in this DLL");
+    }
+    return graph->limitNode;
+}
+
 // The node of the instruction at rva, queued for decoding when new. Past the budget, all new
 // code is one node that says so.
 uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
@@ -68,14 +85,7 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
     if (known != kNoRva) {
         return known;
     }
-    if (graph->limitNode == kNoNode) {
-        graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
-        graph->nodes.push_back({0, 0, kNoNode, 0, 0, PathEnd::None, false});
-        SetUnknown(graph, graph->limitNode,
-                   "it has more code than the " + std::to_string(d->image.instructionBudget) +
-                       " instructions followed in this DLL");
-    }
-    return graph->limitNode;
+    return LimitNode(d);
 }
 
 bool IsEntry(const CodeImage& image, uint32_t rva) {
@@ -118,9 +128,10 @@ void FallThrough(Decoder* d, uint32_t next, const PathState& state) {
     }
 }
 
-std::string ImportAt(const CodeImage& image, uint32_t slot) {
+// The import whose slot is at that address, or null.
+const std::string* ImportAt(const CodeImage& image, uint32_t slot) {
     const auto found = image.imports.find(slot);
-    return found == image.imports.end() ? std::string() : found->second;
+    return found == image.imports.end() ? nullptr : &found->second;
 }
 
 uint32_t Little32(const unsigned char* at) {
@@ -131,7 +142,9 @@ uint32_t Little32(const unsigned char* at) {
 bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn) {
     const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
                              insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
-    return !throughSlot || !ImportNeverReturns(ImportAt(image, Little32(bytes + insn.modrmAt + 1)));
+    const std::string* import =
+        throughSlot ? ImportAt(image, Little32(bytes + insn.modrmAt + 1)) : nullptr;
+    return import == nullptr || !ImportNeverReturns(*import);
 }
 
 void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest) {
@@ -167,84 +180,101 @@ void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t larg
 }
 
 void JumpThroughPointer(Decoder* d, uint32_t node, uint32_t slot) {
-    const std::string import = ImportAt(d->image, slot);
-    if (import.empty()) {
+    const std::string* import = ImportAt(d->image, slot);
+    if (import == nullptr) {
         SetUnknown(d->graph, node, "it leaves through an import or a function pointer");
-    } else if (!ImportNeverReturns(import)) {
+    } else if (!ImportNeverReturns(*import)) {
         d->graph->nodes[node].end = PathEnd::Import;
         d->graph->nodes[node].detail = slot;
     }
 }
 
-// Where the instruction leads, by its kind of flow.
-void Follow(Decoder* d, uint32_t node, const unsigned char* bytes, const X86Insn& insn,
-            PathState state) {
+// What the instruction at rva does to its block: true when the block goes on with the next
+// instruction; otherwise the block ends, with the edges, end or reason the instruction gives.
+bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
+            const X86Insn& insn, PathState* state) {
     CodeGraph* graph = d->graph;
-    const uint32_t next = graph->nodes[node].rva + insn.length;
+    const uint32_t next = rva + insn.length;
     const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
     TableReads reads{d->image, &graph->tableReadsLeft};
-    TrackBounds(&reads, bytes, insn, &state.bounds);
+    TrackBounds(&reads, bytes, insn, &state->bounds);
     switch (insn.flow) {
     case InsnFlow::Next:
-        state.afterCall = (state.afterCall && IsPadding(bytes, insn)) ||
-                          (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
-                           ((bytes[insn.modrmAt] >> 3) & 7) == 2);
-        if (CallReturns(d->image, bytes, insn)) {
-            FallThrough(d, next, state);
-        }
-        return;
+        state->afterCall = (state->afterCall && IsPadding(bytes, insn)) ||
+                           (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
+                            ((bytes[insn.modrmAt] >> 3) & 7) == 2);
+        return CallReturns(d->image, bytes, insn) && !(state->afterCall && IsEntry(d->image, next));
     case InsnFlow::Call:
         graph->nodes[node].isCall = true;
         graph->nodes[node].detail = target;
-        state.afterCall = true;
-        FallThrough(d, next, state);
-        return;
+        state->afterCall = true;
+        FallThrough(d, next, *state);
+        return false;
     case InsnFlow::Return:
         graph->nodes[node].end = PathEnd::PlainReturn;
-        return;
+        return false;
     case InsnFlow::ReturnPop:
         graph->nodes[node].end = insn.popBytes == 0 ? PathEnd::PlainReturn : PathEnd::ReturnPop;
         graph->nodes[node].detail = insn.popBytes;
-        return;
+        return false;
     case InsnFlow::Jump:
-        state.afterCall = false;
-        d->leadsTo.push_back(NodeFor(d, target, state));
-        return;
+        state->afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, *state));
+        return false;
     case InsnFlow::Branch:
-        state.afterCall = false;
-        d->leadsTo.push_back(NodeFor(d, target, state));
-        FallThrough(d, next, state);
-        return;
+        state->afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, *state));
+        FallThrough(d, next, *state);
+        return false;
     case InsnFlow::JumpTable:
-        FollowTable(d, node, insn.address, TableBound(bytes, insn, state.bounds));
-        return;
+        FollowTable(d, node, insn.address, TableBound(bytes, insn, state->bounds));
+        return false;
     case InsnFlow::JumpPointer:
         JumpThroughPointer(d, node, insn.address);
-        return;
+        return false;
     case InsnFlow::JumpRegister:
         SetUnknown(graph, node, "it jumps to a computed address");
-        return;
+        return false;
     case InsnFlow::FarFlow:
         SetUnknown(graph, node, "it uses a far jump, call or return");
-        return;
+        return false;
     case InsnFlow::Stop:
-        return;
+        return false;
     }
+    return false;
 }
 
-void DecodeNode(Decoder* d, const PendingNode& p) {
+// Decodes a block: straight-line code up to a jump, branch, call or end of its path, the start
+// of another block, or kBlockLength instructions.
+void DecodeBlock(Decoder* d, const PendingNode& p) {
     CodeGraph* graph = d->graph;
-    const uint32_t rva = graph->nodes[p.node].rva;
-    size_t got = 0;
-    const unsigned char* bytes = CodeAt(d, rva, &got);
-    X86Insn insn{};
+    uint32_t rva = graph->nodes[p.node].rva;
+    PathState state = p.state;
     d->leadsTo.clear();
-    if (got == 0) {
-        SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
-    } else if (!DecodeX86(bytes, got, &insn)) {
-        SetUnknown(graph, p.node, "the instruction at RVA " + Hex(rva) + " cannot be decoded");
-    } else {
-        Follow(d, p.node, bytes, insn, p.state);
+    for (int count = 1;; ++count) {
+        if (graph->instructions++ >= d->image.instructionBudget) {
+            d->leadsTo.push_back(LimitNode(d));
+            break;
+        }
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(d, rva, &got);
+        X86Insn insn{};
+        if (got == 0) {
+            SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
+            break;
+        }
+        if (!DecodeX86(bytes, got, &insn)) {
+            SetUnknown(graph, p.node, "the instruction at RVA " + Hex(rva) + " cannot be decoded");
+            break;
+        }
+        if (!Follow(d, p.node, rva, bytes, insn, &state)) {
+            break;
+        }
+        rva += insn.length;
+        if (count == kBlockLength || FindRva(graph->nodeAt, rva) != kNoRva) {
+            d->leadsTo.push_back(NodeFor(d, rva, state));
+            break;
+        }
     }
     CodeNode& decoded = graph->nodes[p.node];
     decoded.firstEdge = static_cast<uint32_t>(graph->edges.size());
@@ -257,13 +287,19 @@ void DecodeNode(Decoder* d, const PendingNode& p) {
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     if (graph->nodes.empty()) {
         graph->tableReadsLeft = image.instructionBudget;
+        SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
+        // Room for a block every kBytesPerBlock bytes of code, so that the arrays seldom grow.
+        const size_t blocks = std::min<size_t>(image.instructionBudget,
+                                               (image.codeEnd - image.codeStart) / kBytesPerBlock);
+        graph->nodes.reserve(blocks);
+        graph->edges.reserve(blocks);
     }
     Decoder d{graph, image, graph->pending, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
     while (!d.pending.empty()) {
         const PendingNode p = d.pending.back();
         d.pending.pop_back();
-        DecodeNode(&d, p);
+        DecodeBlock(&d, p);
     }
     return entry;
 }

@@ -46,6 +46,7 @@ struct CodeGraph {
     std::vector<std::string> reasons;
     RvaMap nodeAt;
     uint32_t limitNode = kNoNode;     // stands for all the code past the image's budget
+    size_t instructions = 0;          // decoded so far
     size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
     std::vector<PendingNode> pending; // scratch for each walk
 };

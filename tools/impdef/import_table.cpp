@@ -12,7 +12,7 @@ constexpr uint64_t kMaxNameLength = 4096;
 constexpr uint32_t kByOrdinal = 0x80000000u;
 
 // RaiseException is left out: a continuable exception returns to the caller.
-constexpr const char* kNoReturn[] = {
+constexpr std::string_view kNoReturn[] = {
     "ExitProcess",
     "ExitThread",
     "FatalAppExitA",
@@ -83,7 +83,7 @@ std::unordered_map<uint32_t, std::string> ReadImportSlots(ByteView file, const P
     return slots;
 }
 
-bool ImportNeverReturns(const std::string& import) {
-    const std::string name = import.substr(import.find('!') + 1);
+bool ImportNeverReturns(std::string_view import) {
+    const std::string_view name = import.substr(import.find('!') + 1);
     return std::find(std::begin(kNoReturn), std::end(kNoReturn), name) != std::end(kNoReturn);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // "KERNEL32.dll!ExitProcess" ("KERNEL32.dll!#12" for an import by ordinal) by the slot's
@@ -16,4 +17,4 @@ std::unordered_map<uint32_t, std::string> ReadImportSlots(ByteView file, const P
 
 // True for the imports that never return to their caller: they end the process or the
 // thread, or leave by longjmp or by throwing.
-bool ImportNeverReturns(const std::string& import);
+bool ImportNeverReturns(std::string_view import);

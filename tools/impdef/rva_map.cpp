@@ -5,19 +5,15 @@
 namespace {
 
 constexpr size_t kFirstSize = 64;
-constexpr unsigned kPageBits = 12;
 constexpr uint32_t kMaxDenseRange = 1u << 28;
 
-// The slot of rva in its page, the page allocated when absent; null outside the range.
-uint32_t* DenseSlot(RvaMap* map, uint32_t rva) {
-    if (rva < map->denseStart || rva >= map->denseEnd) {
-        return nullptr;
-    }
-    std::vector<uint32_t>& page = map->pages[(rva - map->denseStart) >> kPageBits];
-    if (page.empty()) {
-        page.assign(size_t{1} << kPageBits, kNoRva);
-    }
-    return &page[(rva - map->denseStart) & ((1u << kPageBits) - 1)];
+bool InDenseRange(const RvaMap& map, uint32_t rva) {
+    return rva >= map.denseStart && rva < map.denseEnd;
+}
+
+bool Marked(const RvaMap& map, uint32_t rva) {
+    const uint32_t bit = rva - map.denseStart;
+    return ((map.present[bit >> 6] >> (bit & 63)) & 1) != 0;
 }
 
 size_t SlotOf(const RvaMap& map, uint32_t rva) {
@@ -52,16 +48,12 @@ void SetDenseRange(RvaMap* map, uint32_t start, uint32_t end) {
     if (end > start && end - start <= kMaxDenseRange) {
         map->denseStart = start;
         map->denseEnd = end;
-        map->pages.resize(((end - start - 1) >> kPageBits) + 1);
+        map->present.assign(((end - start - 1) >> 6) + 1, 0);
     }
 }
 
 uint32_t FindRva(const RvaMap& map, uint32_t rva) {
-    if (rva >= map.denseStart && rva < map.denseEnd) {
-        const std::vector<uint32_t>& page = map.pages[(rva - map.denseStart) >> kPageBits];
-        return page.empty() ? kNoRva : page[(rva - map.denseStart) & ((1u << kPageBits) - 1)];
-    }
-    if (map.keys.empty()) {
+    if (map.keys.empty() || (InDenseRange(map, rva) && !Marked(map, rva))) {
         return kNoRva;
     }
     const size_t slot = SlotOf(map, rva);
@@ -69,11 +61,9 @@ uint32_t FindRva(const RvaMap& map, uint32_t rva) {
 }
 
 uint32_t FindOrAddRva(RvaMap* map, uint32_t rva, uint32_t value) {
-    if (uint32_t* slot = DenseSlot(map, rva)) {
-        if (*slot == kNoRva) {
-            *slot = value;
-        }
-        return *slot;
+    if (InDenseRange(*map, rva)) {
+        const uint32_t bit = rva - map->denseStart;
+        map->present[bit >> 6] |= uint64_t{1} << (bit & 63);
     }
     // Kept at most half full.
     if (2 * (map->count + 1) > map->keys.size()) {

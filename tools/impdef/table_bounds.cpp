@@ -27,6 +27,9 @@ void SetBound(RegisterBounds* bounds, unsigned reg, uint32_t largest) {
     bounds->largest[reg] = largest;
     bounds->lowPart[reg] = kUnbounded;
     bounds->widthOnly &= static_cast<uint8_t>(~(1u << reg));
+    if (largest != kUnbounded) {
+        bounds->known |= static_cast<uint8_t>(1u << reg);
+    }
 }
 
 // The constant of cmp or and: imm8, imm16 or imm32 at the end, 83's sign-extended.
@@ -75,6 +78,7 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
         bounds->comparedLength = MemoryOperand(bytes, insn, immediateSize, bounds->compared);
         bounds->comparedWidth = static_cast<uint8_t>(width);
         bounds->comparedLargest = imm;
+        bounds->comparedNow = true;
         return true;
     }
     if (width == 1 && m.rm >= 4) {
@@ -87,6 +91,7 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
     // The low part; when the rest is known to be zero, the whole.
     const uint32_t partMask = width == 1 ? 0xFFu : 0xFFFFu;
     bounds->lowPart[m.rm] = imm;
+    bounds->known |= static_cast<uint8_t>(1u << m.rm);
     if (bounds->largest[m.rm] <= partMask) {
         bounds->largest[m.rm] = std::min(bounds->largest[m.rm], imm);
     }
@@ -201,6 +206,8 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
 }
 
 void Forget(RegisterBounds* bounds, uint8_t registers) {
+    registers &= bounds->known;
+    bounds->known &= static_cast<uint8_t>(~registers);
     for (unsigned reg = 0; reg < 8; ++reg) {
         if ((registers >> reg) & 1) {
             SetBound(bounds, reg, kUnbounded);
@@ -279,26 +286,36 @@ RegisterBounds NoBounds() {
     bounds.comparedWidth = 0;
     bounds.comparedLargest = kUnbounded;
     bounds.widthOnly = 0;
+    bounds.known = 0;
+    bounds.comparedNow = false;
     bounds.lastCompared = kUnbounded;
     return bounds;
 }
 
+// Whether the instruction can give a register a bound: cmp, and, movzx.
+bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.map == InsnMap::TwoByte) {
+        return bytes[insn.opcodeAt + 1] == 0xB6 || bytes[insn.opcodeAt + 1] == 0xB7;
+    }
+    return insn.map == InsnMap::OneByte &&
+           (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83));
+}
+
 void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
                  RegisterBounds* bounds) {
-    const uint8_t comparedLength = bounds->comparedLength;
-    const uint32_t comparedLargest = bounds->comparedLargest;
-    unsigned char compared[sizeof bounds->compared];
-    std::copy_n(bounds->compared, sizeof compared, compared);
+    const bool hadCompared = bounds->comparedLength != 0;
+    if (bounds->known == 0 && !hadCompared && !MayBound(bytes, insn)) {
+        return; // nothing to keep or to learn: most instructions
+    }
+    bounds->comparedNow = false;
     if (insn.flow == InsnFlow::Call) {
         Forget(bounds, kEax | kEcx | kEdx);
     } else if (!Bounds(reads, bytes, insn, bounds)) {
         Forget(bounds, MayWrite(bytes, insn));
     }
     // The memory compared holds its bound until the next instruction other than a branch.
-    const bool comparedNow = !std::equal(compared, compared + sizeof compared, bounds->compared) ||
-                             bounds->comparedLength != comparedLength ||
-                             bounds->comparedLargest != comparedLargest;
-    if (!comparedNow && insn.flow != InsnFlow::Branch) {
+    if (hadCompared && !bounds->comparedNow && insn.flow != InsnFlow::Branch) {
         bounds->comparedLength = 0;
     }
 }

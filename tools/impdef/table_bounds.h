@@ -23,6 +23,8 @@ struct RegisterBounds {
     uint8_t comparedWidth;  // bytes
     uint32_t comparedLargest;
     uint8_t widthOnly;     // registers whose bound is only the width of a zero-extended load
+    uint8_t known;         // registers that may have a bound or a bound of their low part
+    bool comparedNow;      // the last instruction compared memory
     uint32_t lastCompared; // the constant of the last compare on the path, of anything
 };
 
