@@ -100,6 +100,10 @@ struct CodeAnalysis {
     std::vector<uint32_t> outcomeOf; // by node: index into outcomes, which most nodes share
     std::vector<Outcomes> outcomes;
     std::vector<uint32_t> local; // by node: its index in the current search, or kNoNode
+    // Scratch of the searches, kept to spare each export its allocations.
+    std::vector<uint32_t> order, low, stack, scope, found;
+    std::vector<uint8_t> done;
+    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
 };
 
 std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
@@ -141,10 +145,14 @@ void ForEachComponent(CodeAnalysis* a, const std::vector<uint32_t>& scope, EdgeC
     for (uint32_t i = 0; i < scope.size(); ++i) {
         local[scope[i]] = i;
     }
-    std::vector<uint32_t> order(scope.size(), kNoNode), low(scope.size());
-    std::vector<uint8_t> done(scope.size(), 0);
-    std::vector<uint32_t> stack;
-    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
+    std::vector<uint32_t>& order = a->order;
+    std::vector<uint32_t>& low = a->low;
+    std::vector<uint32_t>& stack = a->stack;
+    std::vector<uint8_t>& done = a->done;
+    auto& path = a->path;
+    order.assign(scope.size(), kNoNode);
+    low.assign(scope.size(), 0);
+    done.assign(scope.size(), 0);
     uint32_t counter = 0;
     const auto open = [&](uint32_t u) {
         order[local[u]] = low[local[u]] = counter++;
@@ -199,7 +207,8 @@ void ForEachComponent(CodeAnalysis* a, const std::vector<uint32_t>& scope, EdgeC
 void FindReturning(CodeAnalysis* a) {
     const uint32_t end = static_cast<uint32_t>(a->graph.nodes.size());
     a->returns.resize(end, 0);
-    std::vector<uint32_t> scope(end - a->returnsKnown);
+    std::vector<uint32_t>& scope = a->scope;
+    scope.resize(end - a->returnsKnown);
     for (uint32_t i = 0; i < scope.size(); ++i) {
         scope[i] = a->returnsKnown + i;
     }
@@ -221,8 +230,9 @@ void FindReturning(CodeAnalysis* a) {
 }
 
 // The nodes reachable from node whose outcomes are not known yet.
-std::vector<uint32_t> Unsummed(CodeAnalysis* a, uint32_t node) {
-    std::vector<uint32_t> found;
+const std::vector<uint32_t>& Unsummed(CodeAnalysis* a, uint32_t node) {
+    std::vector<uint32_t>& found = a->found;
+    found.clear();
     if (a->summed[node]) {
         return found;
     }
@@ -311,10 +321,21 @@ CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcome
     return {CallKind::Stdcall, o.pops[0], ""};
 }
 
-const unsigned char* CodeAt(const CodeImage& image, uint32_t rva, unsigned char* buffer,
-                            size_t* got) {
-    *got = image.code(rva, buffer, kMaxInsnLength);
-    return buffer;
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+};
+
+const unsigned char* CodeAt(const CodeImage& image, uint32_t rva, CodeWindow* w, size_t* got) {
+    const bool inside = rva >= w->rva && rva - w->rva < w->count;
+    if (!inside || w->count - (rva - w->rva) < kMaxInsnLength) {
+        w->rva = rva;
+        w->count = image.code(rva, w->bytes, sizeof w->bytes);
+    }
+    *got = w->count - (rva - w->rva);
+    return w->bytes + (rva - w->rva);
 }
 
 // True when the straight path from the entry (through jumps, past conditional branches)
@@ -322,10 +343,10 @@ const unsigned char* CodeAt(const CodeImage& image, uint32_t rva, unsigned char*
 // fastcall and thiscall do, and a stdcall caller would not pass them.
 bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
-    unsigned char buffer[kMaxInsnLength];
+    CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
         size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, rva, buffer, &got);
+        const unsigned char* bytes = CodeAt(image, rva, &window, &got);
         X86Insn insn{};
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
@@ -351,7 +372,7 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     CodeAnalysis& a = *image.analysis;
     const uint32_t node = DecodeCode(&a.graph, image, entry);
     a.summed.resize(a.graph.nodes.size(), 0);
-    const std::vector<uint32_t> scope = Unsummed(&a, node);
+    const std::vector<uint32_t>& scope = Unsummed(&a, node);
     for (uint32_t u : scope) {
         ResolveCallee(&a.graph, image, u);
     }
