@@ -321,23 +321,6 @@ CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcome
     return {CallKind::Stdcall, o.pops[0], ""};
 }
 
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[64];
-};
-
-const unsigned char* CodeAt(const CodeImage& image, uint32_t rva, CodeWindow* w, size_t* got) {
-    const bool inside = rva >= w->rva && rva - w->rva < w->count;
-    if (!inside || w->count - (rva - w->rva) < kMaxInsnLength) {
-        w->rva = rva;
-        w->count = image.code(rva, w->bytes, sizeof w->bytes);
-    }
-    *got = w->count - (rva - w->rva);
-    return w->bytes + (rva - w->rva);
-}
-
 // True when the straight path from the entry (through jumps, past conditional branches)
 // reads ECX or EDX before setting them: the function takes arguments in registers, as
 // fastcall and thiscall do, and a stdcall caller would not pass them.
@@ -346,7 +329,7 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
         size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, rva, &window, &got);
+        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
         X86Insn insn{};
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;

@@ -10,18 +10,10 @@
 namespace {
 
 constexpr uint32_t kMaxTableEntries = 1024;
-constexpr size_t kCodeWindow = 64;
 // A block is cut after this many instructions: code entered in the middle of a block is
 // decoded again up to the next block, at most this much.
 constexpr int kBlockLength = 32;
 constexpr size_t kBytesPerBlock = 32;
-
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[kCodeWindow];
-};
 
 struct Decoder {
     CodeGraph* graph;
@@ -35,17 +27,6 @@ std::string Hex(uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", value);
     return text;
-}
-
-const unsigned char* CodeAt(Decoder* d, uint32_t rva, size_t* got) {
-    CodeWindow& w = d->window;
-    const bool inside = rva >= w.rva && rva - w.rva < w.count;
-    if (!inside || w.count - (rva - w.rva) < kMaxInsnLength) {
-        w.rva = rva;
-        w.count = d->image.code(rva, w.bytes, sizeof w.bytes);
-    }
-    *got = w.count - (rva - w.rva);
-    return w.bytes + (rva - w.rva);
 }
 
 void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
@@ -257,7 +238,7 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
             break;
         }
         size_t got = 0;
-        const unsigned char* bytes = CodeAt(d, rva, &got);
+        const unsigned char* bytes = CodeAt(d->image, &d->window, rva, &got);
         X86Insn insn{};
         if (got == 0) {
             SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
@@ -283,6 +264,16 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
 }
 
 } // namespace
+
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got) {
+    const bool inside = rva >= window->rva && rva - window->rva < window->count;
+    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
+        window->rva = rva;
+        window->count = image.code(rva, window->bytes, sizeof window->bytes);
+    }
+    *got = window->count - (rva - window->rva);
+    return window->bytes + (rva - window->rva);
+}
 
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     if (graph->nodes.empty()) {

@@ -1,8 +1,9 @@
 #pragma once
-// The code of a DLL as a graph with one node per instruction, each decoded once however many
-// paths reach it. A node ends its path (ret, ret N, a tail jump to an import, or code the graph
-// cannot follow, with the reason) or leads on to other nodes. A call names the function it
-// calls, and leads on to the next instruction only if that function can return.
+// The code of a DLL as a graph of blocks of straight-line code, each decoded once however
+// many paths reach it. A block ends its path (ret, ret N, a tail jump to an import, or code
+// the graph cannot follow, with the reason) or leads on to other blocks. A block ending in a
+// call names the function it calls, and leads on to the next instruction only if that
+// function can return.
 
 #include "call_analysis.h"
 #include "rva_map.h"
@@ -34,7 +35,7 @@ struct PathState {
     bool afterCall; // only padding since a call: the call may not have returned
 };
 
-// An instruction to decode, with what the first path to it knows.
+// A block to decode, with what the first path to it knows.
 struct PendingNode {
     uint32_t node;
     PathState state;
@@ -50,6 +51,16 @@ struct CodeGraph {
     size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
     std::vector<PendingNode> pending; // scratch for each walk
 };
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+};
+
+// The code at rva, got bytes of it up to the window's end (0 when rva is no code).
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got);
 
 // Decodes the code reachable from rva (through jumps, branches, tables and the returns of
 // calls, not into the functions called) that the graph does not hold yet; returns rva's node.
