@@ -1,5 +1,6 @@
 #include "call_analysis.h"
 
+#include "callee_returns.h"
 #include "code_graph.h"
 #include "register_use.h"
 #include "x86_decoder.h"
@@ -92,16 +93,14 @@ Outcomes OwnEnd(const CodeNode& node) {
 
 struct CodeAnalysis {
     CodeGraph graph;
-    // By node: a path from it returns, or cannot be followed, taking the calls on the way to
-    // return (the functions a function calls are not followed further).
-    std::vector<uint8_t> returns;
-    uint32_t returnsKnown = 0;       // the nodes before this one have theirs
-    std::vector<uint8_t> summed;     // by node: its outcomes are known
-    std::vector<uint32_t> outcomeOf; // by node: index into outcomes, which most nodes share
+    CalleeReturns callees;            // the functions called, as far as decoded
+    std::vector<uint8_t> callReturns; // by node: a call's function can return
+    std::vector<uint8_t> summed;      // by node: its outcomes are known
+    std::vector<uint32_t> outcomeOf;  // by node: index into outcomes, which most nodes share
     std::vector<Outcomes> outcomes;
     std::vector<uint32_t> local; // by node: its index in the current search, or kNoNode
     // Scratch of the searches, kept to spare each export its allocations.
-    std::vector<uint32_t> order, low, stack, scope, found;
+    std::vector<uint32_t> order, low, stack, found;
     std::vector<uint8_t> done;
     std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
 };
@@ -123,7 +122,7 @@ uint32_t AllEdges(const CodeAnalysis& a, uint32_t node) {
 // An export's paths: a call leads on only when the function it calls can return.
 uint32_t LiveEdges(const CodeAnalysis& a, uint32_t node) {
     const CodeNode& n = a.graph.nodes[node];
-    return n.isCall && !a.returns[n.callee] ? 0 : n.edgeCount;
+    return n.isCall && !a.callReturns[node] ? 0 : n.edgeCount;
 }
 
 // The nodes of one component, where they lie on the search's stack.
@@ -201,32 +200,6 @@ void ForEachComponent(CodeAnalysis* a, const std::vector<uint32_t>& scope, EdgeC
     for (uint32_t u : scope) {
         local[u] = kNoNode;
     }
-}
-
-// Which of the nodes decoded since the last time can return, taking calls to return.
-void FindReturning(CodeAnalysis* a) {
-    const uint32_t end = static_cast<uint32_t>(a->graph.nodes.size());
-    a->returns.resize(end, 0);
-    std::vector<uint32_t>& scope = a->scope;
-    scope.resize(end - a->returnsKnown);
-    for (uint32_t i = 0; i < scope.size(); ++i) {
-        scope[i] = a->returnsKnown + i;
-    }
-    const auto edgeCount = [a](uint32_t u) { return AllEdges(*a, u); };
-    ForEachComponent(a, scope, edgeCount, [a](const Members& members, auto outside) {
-        bool returns = false;
-        for (uint32_t m : members) {
-            returns |= a->graph.nodes[m].end != PathEnd::None;
-            for (uint32_t i = 0; i < AllEdges(*a, m) && !returns; ++i) {
-                const uint32_t v = Edge(*a, m, i);
-                returns = outside(v) && a->returns[v];
-            }
-        }
-        for (uint32_t m : members) {
-            a->returns[m] = returns;
-        }
-    });
-    a->returnsKnown = end;
 }
 
 // The nodes reachable from node whose outcomes are not known yet.
@@ -356,11 +329,11 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     const uint32_t node = DecodeCode(&a.graph, image, entry);
     a.summed.resize(a.graph.nodes.size(), 0);
     const std::vector<uint32_t>& scope = Unsummed(&a, node);
+    a.callReturns.resize(a.graph.nodes.size(), 0);
     for (uint32_t u : scope) {
-        ResolveCallee(&a.graph, image, u);
+        const CodeNode& n = a.graph.nodes[u];
+        a.callReturns[u] = n.isCall && CanReturn(&a.callees, image, n.detail);
     }
-    a.summed.resize(a.graph.nodes.size(), 0);
-    FindReturning(&a);
     SumUp(&a, scope);
     CallFinding finding = Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {

@@ -40,7 +40,7 @@ uint32_t LimitNode(Decoder* d) {
     CodeGraph* graph = d->graph;
     if (graph->limitNode == kNoNode) {
         graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
-        graph->nodes.push_back({0, 0, kNoNode, 0, 0, PathEnd::None, false});
+        graph->nodes.push_back({0, 0, 0, 0, PathEnd::None, false});
         SetUnknown(graph, graph->limitNode,
                    "it has more code than the " + std::to_string(d->image.instructionBudget) +
                        " instructions followed in this DLL");
@@ -57,7 +57,7 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
         // The one address the map cannot hold is no code either: decoding it says so.
         const uint32_t node = rva == kNoRva ? fresh : FindOrAddRva(&graph->nodeAt, rva, fresh);
         if (node == fresh) {
-            graph->nodes.push_back({rva, 0, kNoNode, 0, 0, PathEnd::None, false});
+            graph->nodes.push_back({rva, 0, 0, 0, PathEnd::None, false});
             d->pending.push_back({node, state});
         }
         return node;
@@ -275,7 +275,9 @@ const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t
     return window->bytes + (rva - window->rva);
 }
 
-uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+namespace {
+
+void Prepare(CodeGraph* graph, const CodeImage& image) {
     if (graph->nodes.empty()) {
         graph->tableReadsLeft = image.instructionBudget;
         SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
@@ -285,6 +287,12 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
         graph->nodes.reserve(blocks);
         graph->edges.reserve(blocks);
     }
+}
+
+} // namespace
+
+uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    Prepare(graph, image);
     Decoder d{graph, image, graph->pending, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
     while (!d.pending.empty()) {
@@ -295,9 +303,13 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     return entry;
 }
 
-void ResolveCallee(CodeGraph* graph, const CodeImage& image, uint32_t call) {
-    if (graph->nodes[call].isCall && graph->nodes[call].callee == kNoNode) {
-        const uint32_t callee = DecodeCode(graph, image, graph->nodes[call].detail);
-        graph->nodes[call].callee = callee;
-    }
+uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    Prepare(graph, image);
+    Decoder d{graph, image, graph->pending, {}, {}};
+    return NodeFor(&d, rva, {NoBounds(), false});
+}
+
+void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block) {
+    Decoder d{graph, image, graph->pending, {}, {}};
+    DecodeBlock(&d, block);
 }

@@ -20,10 +20,9 @@ constexpr uint32_t kNoNode = ~0u;
 struct CodeNode {
     uint32_t rva;
     uint32_t firstEdge; // the nodes it leads on to: edges[firstEdge, firstEdge + edgeCount)
-    uint32_t callee;    // a call: the node of the function it calls, kNoNode until resolved;
-                        // its one edge, if any, is the instruction after the call
     uint32_t detail;    // ReturnPop: N; Import: the slot's address; Unknown: index into
-                        // reasons; a call: the RVA it calls
+                        // reasons; a call: the RVA it calls, and its one edge, if any, is the
+                        // instruction after the call
     uint16_t edgeCount;
     PathEnd end;
     bool isCall;
@@ -66,5 +65,8 @@ const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t
 // calls, not into the functions called) that the graph does not hold yet; returns rva's node.
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 
-// Decodes the function a call node calls, if not yet done, and links the two.
-void ResolveCallee(CodeGraph* graph, const CodeImage& image, uint32_t call);
+// For a walk that decodes as it goes: the node of the block at rva, new ones left in
+// graph->pending for the caller to take; and the decoding of one such block, whose new
+// successors go to graph->pending likewise.
+uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block);
