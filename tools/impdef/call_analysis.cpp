@@ -80,7 +80,7 @@ Outcomes OwnEnd(const CodeNode& node) {
         AddSmallest(own.imports, &own.importCount, node.detail, false);
         break;
     case PathEnd::Unknown:
-        own.unknownRva = node.rva;
+        own.unknownRva = node.rva == kNoRva ? kNoRva - 1 : node.rva; // kNoRva means none
         own.reason = node.detail;
         break;
     case PathEnd::None:

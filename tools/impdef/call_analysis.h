@@ -5,9 +5,10 @@
 // code cannot tell apart. Paths that leave through an imported function are left to the ones
 // that return. Anything else is unknown, with the reason.
 //
-// Each instruction of a DLL is decoded once, into a graph shared by all its exports, and what
-// each instruction can lead to is summed up once: the time grows with the code, not with the
-// number of exports that reach it.
+// The code of a DLL is decoded once, into a graph of blocks shared by all its exports, and
+// what each block can lead to is summed up once; the functions called are decoded, once, only
+// as far as it takes to see whether they can return. The time grows with the code, not with
+// the number of exports that reach it.
 
 #include <cstddef>
 #include <cstdint>
