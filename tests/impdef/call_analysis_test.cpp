@@ -33,13 +33,6 @@ CodeImage ImageOf(const std::vector<unsigned char>& bytes, std::vector<uint32_t>
                  static_cast<uint32_t>(bytes[at + 3]) << 24;
         return true;
     };
-    image.readByte = [&bytes](uint32_t rva, unsigned char* value) {
-        if (rva < kCodeRva || rva - kCodeRva >= bytes.size()) {
-            return false;
-        }
-        *value = bytes[rva - kCodeRva];
-        return true;
-    };
     image.imageBase = kImageBase;
     image.entries = std::move(entries);
     image.imports = {{kSleep, "KERNEL32.dll!Sleep"},

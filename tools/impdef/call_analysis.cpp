@@ -34,15 +34,14 @@ void AddSmallest(uint32_t (&kept)[2], uint8_t* count, uint32_t value, bool more)
     }
     if (held < 2) {
         kept[held] = value;
-        std::sort(kept, kept + held + 1);
         *count = more ? kMany : static_cast<uint8_t>(held + 1);
-        return;
+    } else {
+        kept[1] = std::min(kept[1], value);
+        *count = kMany;
     }
-    if (value < kept[1]) {
-        kept[1] = value;
-        std::sort(kept, kept + 2);
+    if (kept[1] < kept[0] && *count >= 2) {
+        std::swap(kept[0], kept[1]);
     }
-    *count = kMany;
 }
 
 void Merge(Outcomes* into, const Outcomes& from) {
@@ -262,9 +261,10 @@ std::string RetList(const uint32_t (&pops)[2], uint8_t count) {
 
 std::string ImportList(const CodeImage& image, const Outcomes& o) {
     std::string text = o.importCount == 1 ? "the import " : "the imports ";
-    text += image.imports.at(o.imports[0]);
+    text += image.imports.find(o.imports[0])->second;
     if (o.importCount >= 2) {
-        text += (o.importCount == kMany ? ", " : " and ") + image.imports.at(o.imports[1]);
+        text +=
+            (o.importCount == kMany ? ", " : " and ") + image.imports.find(o.imports[1])->second;
     }
     return o.importCount == kMany ? text + " and others" : text;
 }

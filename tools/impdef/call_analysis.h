@@ -38,9 +38,8 @@ struct CodeImage {
     // Copies up to `want` bytes of executable code at rva into out; returns how many (0 when
     // rva is no code the file holds).
     std::function<size_t(uint32_t rva, unsigned char* out, size_t want)> code;
-    // Reads a 32-bit value or a byte at rva from any section (for jump tables).
+    // Reads a 32-bit value at rva from any section (for jump tables).
     std::function<bool(uint32_t rva, uint32_t* value)> readU32;
-    std::function<bool(uint32_t rva, unsigned char* value)> readByte;
     uint32_t imageBase;
     // The RVAs the executable sections span, [codeStart, codeEnd); both 0 when not known.
     uint32_t codeStart = 0;

@@ -9,7 +9,15 @@ enum : uint8_t { kUndecided, kReturns, kNever };
 // Files the blocks the graph found for decoding later, and makes room for them.
 void TakeNewBlocks(CalleeReturns* c) {
     for (const PendingNode& p : c->graph.pending) {
-        c->waiting.emplace(p.node, p.state);
+        uint32_t slot = static_cast<uint32_t>(c->states.size());
+        if (c->freeSlots.empty()) {
+            c->states.push_back(p.state);
+        } else {
+            slot = c->freeSlots.back();
+            c->freeSlots.pop_back();
+            c->states[slot] = p.state;
+        }
+        FindOrAddRva(&c->waiting, p.node, slot);
     }
     c->graph.pending.clear();
     const size_t count = c->graph.nodes.size();
@@ -21,10 +29,10 @@ void TakeNewBlocks(CalleeReturns* c) {
 
 // Decodes the block when not done yet; true when it ends a path that counts as returning.
 bool Ends(CalleeReturns* c, const CodeImage& image, uint32_t u) {
-    const auto found = c->waiting.find(u);
-    if (!c->decoded[u] && found != c->waiting.end()) {
-        const PendingNode block{u, found->second};
-        c->waiting.erase(found);
+    const uint32_t slot = c->decoded[u] ? kNoRva : FindRva(c->waiting, u);
+    if (slot != kNoRva) {
+        const PendingNode block{u, c->states[slot]};
+        c->freeSlots.push_back(slot);
         DecodeOneBlock(&c->graph, image, block);
         TakeNewBlocks(c);
     }

@@ -8,14 +8,16 @@
 #include "code_graph.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 struct CalleeReturns {
     CodeGraph graph;
-    std::unordered_map<uint32_t, PathState> waiting; // blocks found, not decoded yet
-    std::vector<uint8_t> status;                     // by node: undecided, returns, never
+    // The blocks found, not decoded yet: by node, a slot of states (slots are reused).
+    RvaMap waiting;
+    std::vector<PathState> states;
+    std::vector<uint32_t> freeSlots;
+    std::vector<uint8_t> status; // by node: undecided, returns, never
     std::vector<uint8_t> decoded;
     // The search (Tarjan's, stopping at the first returning block found), by node.
     std::vector<uint32_t> order, low, stack;

@@ -136,7 +136,7 @@ void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t larg
     }
     if (largest >= kMaxTableEntries) {
         SetUnknown(graph, node,
-                   "it jumps through a table of " + std::to_string(uint64_t{largest} + 1) +
+                   "it jumps through a table of " + std::to_string(largest + 1) +
                        " entries, more than the " + std::to_string(kMaxTableEntries) + " followed");
         return;
     }

@@ -74,12 +74,6 @@ CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& 
         return SectionBytes(file, image, rva, false, &offset, &count) && count >= 4 &&
                ReadU32(file, offset, value);
     };
-    code.readByte = [file, &image](uint32_t rva, unsigned char* value) {
-        uint64_t offset = 0;
-        uint64_t count = 0;
-        return SectionBytes(file, image, rva, false, &offset, &count) &&
-               ReadBytes(file, offset, 1, value);
-    };
     code.imageBase = static_cast<uint32_t>(image.imageBase);
     code.imports = ReadImportSlots(file, image);
     // Each instruction starts at a byte of its own: the code's size bounds the work.

@@ -85,5 +85,10 @@ std::unordered_map<uint32_t, std::string> ReadImportSlots(ByteView file, const P
 
 bool ImportNeverReturns(std::string_view import) {
     const std::string_view name = import.substr(import.find('!') + 1);
-    return std::find(std::begin(kNoReturn), std::end(kNoReturn), name) != std::end(kNoReturn);
+    for (std::string_view never : kNoReturn) {
+        if (name == never) {
+            return true;
+        }
+    }
+    return false;
 }

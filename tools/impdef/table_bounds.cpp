@@ -118,11 +118,13 @@ uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
     *reads->left -= count;
     unsigned char largest = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        unsigned char value = 0;
-        if (!image.readByte || !image.readByte(tableRva + i, &value)) {
+        // the byte from its aligned dword, which lies in the same section
+        const uint32_t at = tableRva + i;
+        uint32_t dword = 0;
+        if (!image.readU32(at & ~3u, &dword)) {
             return 0xFF;
         }
-        largest = std::max(largest, value);
+        largest = std::max(largest, static_cast<unsigned char>(dword >> (8 * (at & 3))));
     }
     return largest;
 }
