@@ -23,7 +23,13 @@ uint32_t Little32(const unsigned char* at) {
     return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
+constexpr uint8_t kFromByte = 0x10, kFromWord = 0x20;
+
 void SetBound(RegisterBounds* bounds, unsigned reg, uint32_t largest) {
+    bounds->extendedFrom[reg] = 0;
+    for (uint8_t& from : bounds->extendedFrom) {
+        from = from != 0 && (from & 7u) == reg ? 0 : from;
+    }
     bounds->largest[reg] = largest;
     bounds->lowPart[reg] = kUnbounded;
     bounds->widthOnly &= static_cast<uint8_t>(~(1u << reg));
@@ -94,6 +100,13 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
     bounds->known |= static_cast<uint8_t>(1u << m.rm);
     if (bounds->largest[m.rm] <= partMask) {
         bounds->largest[m.rm] = std::min(bounds->largest[m.rm], imm);
+    }
+    const uint8_t part = static_cast<uint8_t>((width == 1 ? kFromByte : kFromWord) | m.rm);
+    for (unsigned d = 0; d < 8; ++d) {
+        if (bounds->extendedFrom[d] == part) {
+            bounds->largest[d] = std::min(bounds->largest[d], imm);
+            bounds->widthOnly &= static_cast<uint8_t>(~(1u << d));
+        }
     }
     return true;
 }
@@ -251,6 +264,11 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         if (largest == (op2 == 0xB6 ? 0xFFu : 0xFFFFu)) {
             bounds->widthOnly |= static_cast<uint8_t>(1u << reg);
         }
+        const ModRm m = ModRmOf(bytes, insn);
+        if (m.mod == 3 && (op2 == 0xB7 || m.rm < 4)) {
+            bounds->extendedFrom[reg] =
+                static_cast<uint8_t>((op2 == 0xB6 ? kFromByte : kFromWord) | m.rm);
+        }
         return true;
     }
     if (op == 0x25) { // and eax, imm32
@@ -288,6 +306,7 @@ RegisterBounds NoBounds() {
     bounds.comparedWidth = 0;
     bounds.comparedLargest = kUnbounded;
     bounds.widthOnly = 0;
+    std::fill(std::begin(bounds.extendedFrom), std::end(bounds.extendedFrom), 0);
     bounds.known = 0;
     bounds.comparedNow = false;
     bounds.lastCompared = kUnbounded;

@@ -22,7 +22,10 @@ struct RegisterBounds {
     uint8_t comparedLength; // 0: none
     uint8_t comparedWidth;  // bytes
     uint32_t comparedLargest;
-    uint8_t widthOnly;     // registers whose bound is only the width of a zero-extended load
+    uint8_t widthOnly; // registers whose bound is only the width of a zero-extended load
+    // By register: the register whose low byte (0x10 | n) or word (0x20 | n) it holds zero-
+    // extended, so that a later compare of that part bounds it too; 0 for none.
+    uint8_t extendedFrom[8];
     uint8_t known;         // registers that may have a bound or a bound of their low part
     bool comparedNow;      // the last instruction compared memory
     uint32_t lastCompared; // the constant of the last compare on the path, of anything
