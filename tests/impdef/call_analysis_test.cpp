@@ -10,6 +10,9 @@ namespace {
 constexpr uint32_t kCodeRva = 0x1000;
 constexpr uint32_t kImageBase = 0x10000000;
 
+// Import slots the cases jump and call through.
+constexpr uint32_t kSleep = 0x10002000, kBeep = 0x10002004, kLongjmp = 0x10002008;
+
 // An image whose only section, executable, holds bytes at kCodeRva.
 CodeImage ImageOf(const std::vector<unsigned char>& bytes, std::vector<uint32_t> entries) {
     CodeImage image;
@@ -32,6 +35,9 @@ CodeImage ImageOf(const std::vector<unsigned char>& bytes, std::vector<uint32_t>
     };
     image.imageBase = kImageBase;
     image.entries = std::move(entries);
+    image.imports = {{kSleep, "KERNEL32.dll!Sleep"},
+                     {kBeep, "KERNEL32.dll!Beep"},
+                     {kLongjmp, "msvcrt.dll!longjmp"}};
     return image;
 }
 
@@ -91,11 +97,92 @@ const AnalysisCase kCases[] = {
      0,
      "it jumps through a table",
      {}},
-    {"a tail jump through an import",
+    {"a tail jump through a function pointer",
+     {0xFF, 0x25, 0x00, 0x30, 0x00, 0x10},
+     U,
+     0,
+     "it leaves through an import or a function pointer",
+     {}},
+    {"a tail jump to an import on one path, ret 4 on the other",
+     {0x85, 0xC0, 0x74, 0x03, 0xC2, 0x04, 0x00, 0xFF, 0x25, 0x00, 0x20, 0x00, 0x10},
+     S,
+     4,
+     "",
+     {}},
+    {"every path leaves through one import",
      {0xFF, 0x25, 0x00, 0x20, 0x00, 0x10},
      U,
      0,
-     "it leaves through an import",
+     "it leaves through the import KERNEL32.dll!Sleep",
+     {}},
+    {"every path leaves through an import, two of them",
+     {0x85, 0xC0, 0x74, 0x06, 0xFF, 0x25, 0x04, 0x20, 0x00, 0x10, 0xFF, 0x25, 0x00, 0x20, 0x00,
+      0x10},
+     U,
+     0,
+     "it leaves through the imports KERNEL32.dll!Sleep and KERNEL32.dll!Beep",
+     {}},
+    {"a two-level switch: the byte table's largest entry bounds the address table",
+     {0x83, 0xFE, 0x02, 0x77, 0x0F, 0x0F, 0xB6, 0x86, 0x1C, 0x10, 0x00, 0x10, 0xFF, 0x24, 0x85,
+      0x20, 0x10, 0x00, 0x10, 0xCC, 0xC2, 0x04, 0x00, 0xC2, 0x04, 0x00, 0xCC, 0xCC, 0x00, 0x01,
+      0x00, 0xCC, 0x14, 0x10, 0x00, 0x10, 0x17, 0x10, 0x00, 0x10, 0x78, 0x56, 0x34, 0x12},
+     S,
+     4,
+     "",
+     {}},
+    {"a jump table bounded by and eax, 1",
+     {0x83, 0xE0, 0x01, 0xFF, 0x24, 0x85, 0x10, 0x10, 0x00, 0x10, 0xCC, 0xCC,
+      0xCC, 0xC2, 0x08, 0x00, 0x0D, 0x10, 0x00, 0x10, 0x0D, 0x10, 0x00, 0x10},
+     S,
+     8,
+     "",
+     {}},
+    {"a compare of the byte a register was zero-extended from bounds the register",
+     {0x3C, 0x09, 0x77, 0x12, 0x0F, 0xB6, 0xD0, 0x3C, 0x01, 0x77, 0x0B, 0xFF, 0x24, 0x95,
+      0x1C, 0x10, 0x00, 0x10, 0xCC, 0xCC, 0xCC, 0xCC, 0xC2, 0x04, 0x00, 0xCC, 0xCC, 0xCC,
+      0x16, 0x10, 0x00, 0x10, 0x16, 0x10, 0x00, 0x10, 0x78, 0x56, 0x34, 0x12},
+     S,
+     4,
+     "",
+     {}},
+    {"the mask bounds the index register, not another one",
+     {0x83, 0xE1, 0x01, 0xFF, 0x24, 0x85, 0x10, 0x10, 0x00, 0x10},
+     U,
+     0,
+     "it jumps through a table whose size",
+     {}},
+    {"a mask too wide for a table names the limit",
+     {0x25, 0xFF, 0x0F, 0x00, 0x00, 0xFF, 0x24, 0x85, 0x10, 0x10, 0x00, 0x10},
+     U,
+     0,
+     "it jumps through a table of 4096 entries, more than the 1024 followed",
+     {}},
+    {"a jump through a table held in a register",
+     {0xFF, 0x24, 0x83},
+     U,
+     0,
+     "it jumps to a computed address",
+     {}},
+    {"a call to longjmp, then padding and another function",
+     {0x85, 0xC0, 0x75, 0x03, 0xC2, 0x0C, 0x00, 0xFF, 0x15, 0x08, 0x20, 0x00, 0x10, 0x90, 0x90,
+      0x90, 0xC2, 0x10, 0x00},
+     S,
+     12,
+     "",
+     {}},
+    {"a call to a function that ends in longjmp, then padding and another function",
+     {0x85, 0xC0, 0x75, 0x03, 0xC2, 0x0C, 0x00, 0xE8, 0x0C, 0,    0,
+      0,    0x90, 0x90, 0x90, 0x90, 0xC2, 0x10, 0x00, 0xCC, 0xCC, 0xCC,
+      0xCC, 0xCC, 0xFF, 0x15, 0x08, 0x20, 0x00, 0x10, 0x90, 0x90, 0xC3},
+     S,
+     12,
+     "",
+     {}},
+    {"a call to an import that returns",
+     {0xFF, 0x15, 0x00, 0x20, 0x00, 0x10, 0xC2, 0x04, 0x00},
+     S,
+     4,
+     "",
      {}},
     {"a jump to a register", {0xFF, 0xE0}, U, 0, "it jumps to a computed address", {}},
     {"no return: int3", {0xCC}, U, 0, "no return found", {}},
@@ -162,12 +249,32 @@ TEST(CallAnalysis, FollowsEveryPathToItsReturn) {
     }
 }
 
-TEST(CallAnalysis, GivesUpOnTooMuchCode) {
-    std::vector<unsigned char> code(30000, 0x90);
+// Past the DLL's instruction budget the code is unknown, and the reason names the budget; the
+// code reached before, by another export, keeps its answer.
+TEST(CallAnalysis, NamesTheInstructionBudget) {
+    std::vector<unsigned char> code(3000, 0x90);
     code.push_back(0xC3);
+    CodeImage image = ImageOf(code, {kCodeRva, kCodeRva + 2000});
+    image.instructionBudget = 2000;
+    EXPECT_EQ(FindCallKind(image, kCodeRva + 2000).kind, CallKind::PlainReturn);
+    const CallFinding late = FindCallKind(image, kCodeRva);
+    EXPECT_EQ(late.kind, CallKind::Unknown);
+    EXPECT_EQ(late.reason, "it has more code than the 2000 instructions followed in this DLL");
+    EXPECT_EQ(FindCallKind(image, kCodeRva + 2000).kind, CallKind::PlainReturn);
+}
+
+// A table of 256 entries indexed by a byte load, every case ret 4.
+TEST(CallAnalysis, BoundsATableByAByteLoad) {
+    std::vector<unsigned char> code = {0x0F, 0xB6, 0x44, 0x24, 0x04, // movzx eax, byte [esp+4]
+                                       0xFF, 0x24, 0x85, 0x10, 0x10, 0x00,
+                                       0x10, 0xCC, 0xC2, 0x04, 0x00};
+    for (int i = 0; i < 256; ++i) {
+        code.insert(code.end(), {0x0D, 0x10, 0x00, 0x10});
+    }
+    code.insert(code.end(), {0x00, 0x00, 0x00, 0x00}); // entry 256: no code
     const CallFinding finding = FindCallKind(ImageOf(code, {kCodeRva}), kCodeRva);
-    EXPECT_EQ(finding.kind, CallKind::Unknown);
-    EXPECT_NE(finding.reason.find("more code than"), std::string::npos) << finding.reason;
+    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    EXPECT_EQ(finding.argumentBytes, 4u);
 }
 
 } // namespace

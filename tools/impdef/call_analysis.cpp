@@ -1,209 +1,297 @@
 #include "call_analysis.h"
 
+#include "callee_returns.h"
+#include "code_graph.h"
 #include "register_use.h"
-#include "rva_set.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <set>
-#include <utility>
 
 namespace {
 
-constexpr size_t kMaxInsns = 20000;
-constexpr uint32_t kMaxTableEntries = 1024;
-constexpr uint32_t kNoBound = ~0u;
 constexpr int kMaxEntryInsns = 64;
+constexpr uint8_t kMany = 3; // more than the two values kept
 
-constexpr size_t kCodeWindow = 64;
-
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[kCodeWindow];
-};
-
-// The code at rva, up to the window's end; the count is 0 when rva is no code.
-size_t CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva,
-              const unsigned char** bytes) {
-    const bool inside = rva >= window->rva && rva - window->rva < window->count;
-    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
-        window->rva = rva;
-        window->count = image.code(rva, window->bytes, sizeof window->bytes);
-    }
-    *bytes = window->bytes + (rva - window->rva);
-    return window->count - (rva - window->rva);
-}
-
-struct PathStart {
-    uint32_t rva;
-    uint32_t tableBound; // entries of a jump table, from the last cmp reg, imm; or kNoBound
-};
-
-struct Walk {
-    const CodeImage& image;
-    bool callsReturn; // true inside a called function: its own calls are taken to return
-    std::vector<PathStart> pending;
-    RvaSet seen;
-    CodeWindow window;
-    std::set<uint32_t> pops; // N of every ret N
+// The ends of all paths from a node, kept to a fixed size: the two smallest N of `ret N`, the
+// two imports of lowest slot address, the unknown end of lowest RVA. Merging is the same in
+// any order, so every entry into the same code gets the same summary.
+struct Outcomes {
+    uint32_t unknownRva = kNoRva;
+    uint32_t reason = 0;
+    uint32_t pops[2] = {0, 0};
+    uint32_t imports[2] = {0, 0};
+    uint8_t popCount = 0;
+    uint8_t importCount = 0;
     bool plainReturn = false;
-    std::string unknown; // set on the first reason to give up
 };
 
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
-bool IsEntry(const CodeImage& image, uint32_t rva) {
-    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
-}
-
-bool CanReturn(const CodeImage& image, uint32_t function);
-
-void FollowTable(Walk* walk, uint32_t tableAddress, uint32_t bound) {
-    if (bound == kNoBound || bound >= kMaxTableEntries) {
-        walk->unknown = "it jumps through a table whose size it does not show";
+// Adds value to the smallest two of a set; count saturates at kMany.
+void AddSmallest(uint32_t (&kept)[2], uint8_t* count, uint32_t value, bool more) {
+    const uint8_t held = std::min<uint8_t>(*count, 2);
+    if (std::find(kept, kept + held, value) != kept + held) {
+        *count = more ? kMany : *count;
         return;
     }
-    const uint32_t table = tableAddress - walk->image.imageBase;
-    for (uint32_t i = 0; i <= bound; ++i) {
-        uint32_t target = 0;
-        if (!walk->image.readU32(table + 4 * i, &target)) {
-            walk->unknown = "its jump table at RVA " + Hex(table) + " cannot be read";
-            return;
-        }
-        walk->pending.push_back({target - walk->image.imageBase, kNoBound});
+    if (held < 2) {
+        kept[held] = value;
+        *count = more ? kMany : static_cast<uint8_t>(held + 1);
+    } else {
+        kept[1] = std::min(kept[1], value);
+        *count = kMany;
+    }
+    if (kept[1] < kept[0] && *count >= 2) {
+        std::swap(kept[0], kept[1]);
     }
 }
 
-// What an instruction does to the walk; returns false when its path ends.
-bool Step(Walk* walk, const X86Insn& insn, uint32_t* rva, uint32_t* bound) {
-    const uint32_t next = *rva + insn.length;
-    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
-    *rva = next;
-    switch (insn.flow) {
-    case InsnFlow::Call:
-        // A call that never returns ends the path (a function that raises an error; the
-        // code after it belongs to something else).
-        if (!walk->callsReturn && !CanReturn(walk->image, target)) {
-            return false;
-        }
-        return !IsEntry(walk->image, next);
-    case InsnFlow::Next:
-        if (insn.comparesToImmediate) {
-            *bound = insn.immediate;
-        }
-        // Falling onto another export's entry means the call before did not return.
-        return !IsEntry(walk->image, next);
-    case InsnFlow::Return:
-        walk->plainReturn = true;
-        return false;
-    case InsnFlow::ReturnPop:
-        if (insn.popBytes == 0) {
-            walk->plainReturn = true; // ret 0
-        } else {
-            walk->pops.insert(insn.popBytes);
-        }
-        return false;
-    case InsnFlow::Jump:
-        *rva = target;
-        return true;
-    case InsnFlow::Branch:
-        walk->pending.push_back({target, *bound});
-        return !IsEntry(walk->image, next);
-    case InsnFlow::JumpTable:
-        FollowTable(walk, insn.address, *bound);
-        return false;
-    case InsnFlow::JumpPointer:
-        walk->unknown = "it leaves through an import or a function pointer";
-        return false;
-    case InsnFlow::JumpRegister:
-        walk->unknown = "it jumps to a computed address";
-        return false;
-    case InsnFlow::FarFlow:
-        walk->unknown = "it uses a far jump, call or return";
-        return false;
-    case InsnFlow::Stop:
-        return false;
+void Merge(Outcomes* into, const Outcomes& from) {
+    for (uint8_t i = 0; i < std::min<uint8_t>(from.popCount, 2); ++i) {
+        AddSmallest(into->pops, &into->popCount, from.pops[i], from.popCount == kMany);
     }
-    return false;
-}
-
-void FollowPath(Walk* walk, PathStart start) {
-    uint32_t rva = start.rva;
-    uint32_t bound = start.tableBound;
-    while (walk->unknown.empty() && InsertRva(&walk->seen, rva)) {
-        if (walk->seen.count > kMaxInsns) {
-            walk->unknown =
-                "it has more code than the " + std::to_string(kMaxInsns) + " instructions followed";
-            return;
-        }
-        const unsigned char* bytes = nullptr;
-        const size_t got = CodeAt(walk->image, &walk->window, rva, &bytes);
-        if (got == 0) {
-            walk->unknown = "its code leaves the executable sections at RVA " + Hex(rva);
-            return;
-        }
-        X86Insn insn{};
-        if (!DecodeX86(bytes, got, &insn)) {
-            walk->unknown = "the instruction at RVA " + Hex(rva) + " cannot be decoded";
-            return;
-        }
-        if (!Step(walk, insn, &rva, &bound)) {
-            return;
-        }
+    for (uint8_t i = 0; i < std::min<uint8_t>(from.importCount, 2); ++i) {
+        AddSmallest(into->imports, &into->importCount, from.imports[i], from.importCount == kMany);
+    }
+    into->plainReturn |= from.plainReturn;
+    if (from.unknownRva < into->unknownRva ||
+        (from.unknownRva == into->unknownRva && from.reason < into->reason)) {
+        into->unknownRva = from.unknownRva;
+        into->reason = from.reason;
     }
 }
 
-CallFinding Verdict(const Walk& walk) {
-    if (!walk.unknown.empty()) {
-        return {CallKind::Unknown, 0, walk.unknown};
+bool Same(const Outcomes& x, const Outcomes& y) {
+    return x.unknownRva == y.unknownRva && x.reason == y.reason && x.pops[0] == y.pops[0] &&
+           x.pops[1] == y.pops[1] && x.imports[0] == y.imports[0] && x.imports[1] == y.imports[1] &&
+           x.popCount == y.popCount && x.importCount == y.importCount &&
+           x.plainReturn == y.plainReturn;
+}
+
+Outcomes OwnEnd(const CodeNode& node) {
+    Outcomes own;
+    switch (node.end) {
+    case PathEnd::PlainReturn:
+        own.plainReturn = true;
+        break;
+    case PathEnd::ReturnPop:
+        AddSmallest(own.pops, &own.popCount, node.detail, false);
+        break;
+    case PathEnd::Import:
+        AddSmallest(own.imports, &own.importCount, node.detail, false);
+        break;
+    case PathEnd::Unknown:
+        own.unknownRva = node.rva == kNoRva ? kNoRva - 1 : node.rva; // kNoRva means none
+        own.reason = node.detail;
+        break;
+    case PathEnd::None:
+        break;
     }
-    if (walk.pops.empty()) {
-        return walk.plainReturn
-                   ? CallFinding{CallKind::PlainReturn, 0, ""}
-                   : CallFinding{CallKind::Unknown, 0, "no return found (it never returns)"};
+    return own;
+}
+
+} // namespace
+
+struct CodeAnalysis {
+    CodeGraph graph;
+    CalleeReturns callees;            // the functions called, as far as decoded
+    std::vector<uint8_t> callReturns; // by node: a call's function can return
+    std::vector<uint8_t> summed;      // by node: its outcomes are known
+    std::vector<uint32_t> outcomeOf;  // by node: index into outcomes, which most nodes share
+    std::vector<Outcomes> outcomes;
+    std::vector<uint32_t> local; // by node: its index in the current search, or kNoNode
+    // Scratch of the searches, kept to spare each export its allocations.
+    std::vector<uint32_t> order, low, stack, found;
+    std::vector<uint8_t> done;
+    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
+};
+
+std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
+    return std::make_shared<CodeAnalysis>();
+}
+
+namespace {
+
+uint32_t Edge(const CodeAnalysis& a, uint32_t node, uint32_t i) {
+    return a.graph.edges[a.graph.nodes[node].firstEdge + i];
+}
+
+uint32_t AllEdges(const CodeAnalysis& a, uint32_t node) {
+    return a.graph.nodes[node].edgeCount;
+}
+
+// An export's paths: a call leads on only when the function it calls can return.
+uint32_t LiveEdges(const CodeAnalysis& a, uint32_t node) {
+    const CodeNode& n = a.graph.nodes[node];
+    return n.isCall && !a.callReturns[node] ? 0 : n.edgeCount;
+}
+
+// The nodes of one component, where they lie on the search's stack.
+struct Members {
+    const uint32_t* first;
+    const uint32_t* last;
+    const uint32_t* begin() const { return first; }
+    const uint32_t* end() const { return last; }
+};
+
+// Calls close(members, outside) for each strongly connected component of the nodes in scope
+// over the edges edgeCount gives, after every component it leads to (Tarjan's algorithm,
+// without recursion); outside(v) tells whether an edge leaves the component.
+template <typename EdgeCount, typename Close>
+void ForEachComponent(CodeAnalysis* a, const std::vector<uint32_t>& scope, EdgeCount edgeCount,
+                      Close close) {
+    std::vector<uint32_t>& local = a->local;
+    local.resize(a->graph.nodes.size(), kNoNode);
+    for (uint32_t i = 0; i < scope.size(); ++i) {
+        local[scope[i]] = i;
     }
-    std::string rets;
-    for (uint32_t n : walk.pops) {
-        rets += (rets.empty() ? "ret " : " and ret ") + std::to_string(n);
+    std::vector<uint32_t>& order = a->order;
+    std::vector<uint32_t>& low = a->low;
+    std::vector<uint32_t>& stack = a->stack;
+    std::vector<uint8_t>& done = a->done;
+    auto& path = a->path;
+    order.assign(scope.size(), kNoNode);
+    low.assign(scope.size(), 0);
+    done.assign(scope.size(), 0);
+    uint32_t counter = 0;
+    const auto open = [&](uint32_t u) {
+        order[local[u]] = low[local[u]] = counter++;
+        stack.push_back(u);
+        path.push_back({u, 0});
+    };
+    const auto outside = [&](uint32_t v) { return local[v] == kNoNode || done[local[v]]; };
+    for (uint32_t s : scope) {
+        if (order[local[s]] != kNoNode) {
+            continue;
+        }
+        open(s);
+        while (!path.empty()) {
+            auto& [u, i] = path.back();
+            if (i < edgeCount(u)) {
+                const uint32_t v = Edge(*a, u, i++);
+                if (local[v] == kNoNode) {
+                    continue;
+                }
+                if (order[local[v]] == kNoNode) {
+                    open(v);
+                } else if (!done[local[v]]) {
+                    low[local[u]] = std::min(low[local[u]], order[local[v]]);
+                }
+                continue;
+            }
+            const uint32_t finished = u;
+            path.pop_back();
+            if (!path.empty()) {
+                const uint32_t parent = path.back().first;
+                low[local[parent]] = std::min(low[local[parent]], low[local[finished]]);
+            }
+            if (low[local[finished]] == order[local[finished]]) {
+                auto from = stack.end();
+                while (*--from != finished) {
+                }
+                const Members members{&*from, stack.data() + stack.size()};
+                close(members, outside);
+                for (uint32_t m : members) {
+                    done[local[m]] = 1;
+                }
+                stack.erase(from, stack.end());
+            }
+        }
     }
-    if (walk.plainReturn) {
+    for (uint32_t u : scope) {
+        local[u] = kNoNode;
+    }
+}
+
+// The nodes reachable from node whose outcomes are not known yet.
+const std::vector<uint32_t>& Unsummed(CodeAnalysis* a, uint32_t node) {
+    std::vector<uint32_t>& found = a->found;
+    found.clear();
+    if (a->summed[node]) {
+        return found;
+    }
+    a->summed[node] = 2; // found, not summed yet
+    found.push_back(node);
+    for (size_t next = 0; next < found.size(); ++next) {
+        const uint32_t u = found[next];
+        for (uint32_t i = 0; i < AllEdges(*a, u); ++i) {
+            const uint32_t v = Edge(*a, u, i);
+            if (!a->summed[v]) {
+                a->summed[v] = 2;
+                found.push_back(v);
+            }
+        }
+    }
+    return found;
+}
+
+// Sums up the ends of the paths from each node in scope, one component at a time.
+void SumUp(CodeAnalysis* a, const std::vector<uint32_t>& scope) {
+    a->outcomeOf.resize(a->graph.nodes.size());
+    const auto edgeCount = [a](uint32_t u) { return LiveEdges(*a, u); };
+    ForEachComponent(a, scope, edgeCount, [a](const Members& members, auto outside) {
+        Outcomes sum;
+        uint32_t shared = kNoNode; // a successor's outcomes, which the sum often equals
+        for (uint32_t m : members) {
+            Merge(&sum, OwnEnd(a->graph.nodes[m]));
+            for (uint32_t i = 0; i < LiveEdges(*a, m); ++i) {
+                const uint32_t v = Edge(*a, m, i);
+                if (outside(v)) {
+                    shared = a->outcomeOf[v];
+                    Merge(&sum, a->outcomes[shared]);
+                }
+            }
+        }
+        if (shared == kNoNode || !Same(sum, a->outcomes[shared])) {
+            shared = static_cast<uint32_t>(a->outcomes.size());
+            a->outcomes.push_back(sum);
+        }
+        for (uint32_t m : members) {
+            a->outcomeOf[m] = shared;
+            a->summed[m] = 1;
+        }
+    });
+}
+
+std::string RetList(const uint32_t (&pops)[2], uint8_t count) {
+    std::string text = "ret " + std::to_string(pops[0]);
+    if (count >= 2) {
+        text += (count == kMany ? ", ret " : " and ret ") + std::to_string(pops[1]);
+    }
+    return count == kMany ? text + " and others" : text;
+}
+
+std::string ImportList(const CodeImage& image, const Outcomes& o) {
+    std::string text = o.importCount == 1 ? "the import " : "the imports ";
+    text += image.imports.find(o.imports[0])->second;
+    if (o.importCount >= 2) {
+        text +=
+            (o.importCount == kMany ? ", " : " and ") + image.imports.find(o.imports[1])->second;
+    }
+    return o.importCount == kMany ? text + " and others" : text;
+}
+
+// The paths that return decide; tail jumps to imports pop what the import pops, which the
+// code does not show, so they count only when no path returns.
+CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcomes& o) {
+    if (o.unknownRva != kNoRva) {
+        return {CallKind::Unknown, 0, a.graph.reasons[o.reason]};
+    }
+    if (o.popCount == 0) {
+        if (o.plainReturn) {
+            return {CallKind::PlainReturn, 0, ""};
+        }
+        if (o.importCount != 0) {
+            return {CallKind::Unknown, 0, "it leaves through " + ImportList(image, o)};
+        }
+        return {CallKind::Unknown, 0, "no return found (it never returns)"};
+    }
+    const std::string rets = RetList(o.pops, o.popCount);
+    if (o.plainReturn) {
         return {CallKind::Unknown, 0, "it returns both with ret and " + rets};
     }
-    const uint32_t bytes = *walk.pops.begin();
-    if (walk.pops.size() > 1 || bytes % 4 != 0) {
+    if (o.popCount > 1 || o.pops[0] % 4 != 0) {
         return {CallKind::Unknown, 0, "it returns with " + rets};
     }
-    return {CallKind::Stdcall, bytes, ""};
-}
-
-void WalkFrom(Walk* walk, uint32_t entry) {
-    walk->pending.push_back({entry, kNoBound});
-    while (!walk->pending.empty() && walk->unknown.empty()) {
-        const PathStart start = walk->pending.back();
-        walk->pending.pop_back();
-        FollowPath(walk, start);
-    }
-}
-
-// False only for a function all of whose paths end without returning; anything the walk
-// cannot follow counts as returning.
-bool CanReturn(const CodeImage& image, uint32_t function) {
-    const auto known = image.callReturns->find(function);
-    if (known != image.callReturns->end()) {
-        return known->second;
-    }
-    Walk walk{image, true, {}, {}, {}, {}, false, {}};
-    WalkFrom(&walk, function);
-    const bool returns = !walk.unknown.empty() || walk.plainReturn || !walk.pops.empty();
-    image.callReturns->emplace(function, returns);
-    return returns;
+    return {CallKind::Stdcall, o.pops[0], ""};
 }
 
 // True when the straight path from the entry (through jumps, past conditional branches)
@@ -213,9 +301,9 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
-        const unsigned char* bytes = nullptr;
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
         X86Insn insn{};
-        const size_t got = CodeAt(image, &window, rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
         }
@@ -237,9 +325,17 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
 } // namespace
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
-    Walk walk{image, false, {}, {}, {}, {}, false, {}};
-    WalkFrom(&walk, entry);
-    CallFinding finding = Verdict(walk);
+    CodeAnalysis& a = *image.analysis;
+    const uint32_t node = DecodeCode(&a.graph, image, entry);
+    a.summed.resize(a.graph.nodes.size(), 0);
+    const std::vector<uint32_t>& scope = Unsummed(&a, node);
+    a.callReturns.resize(a.graph.nodes.size(), 0);
+    for (uint32_t u : scope) {
+        const CodeNode& n = a.graph.nodes[u];
+        a.callReturns[u] = n.isCall && CanReturn(&a.callees, image, n.detail);
+    }
+    SumUp(&a, scope);
+    CallFinding finding = Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
         finding = {CallKind::Unknown, 0,
                    "it returns with ret " + std::to_string(finding.argumentBytes) +

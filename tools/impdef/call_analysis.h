@@ -2,7 +2,13 @@
 // Finds how a 32-bit function returns by following its code from the entry through every
 // path it can bound: all paths ending in `ret N` with one N > 0 make it stdcall with N bytes of
 // arguments; all ending in a plain `ret` make it cdecl or stdcall without arguments, which the
-// code cannot tell apart. Anything else is unknown, with the reason.
+// code cannot tell apart. Paths that leave through an imported function are left to the ones
+// that return. Anything else is unknown, with the reason.
+//
+// The code of a DLL is decoded once, into a graph of blocks shared by all its exports, and
+// what each block can lead to is summed up once; the functions called are decoded, once, only
+// as far as it takes to see whether they can return. The time grows with the code, not with
+// the number of exports that reach it.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +27,13 @@ struct CallFinding {
     bool nameTaken = false; // Stdcall: the DLL exports the decorated name itself as well
 };
 
+// The instructions decoded so far and what each leads to (call_analysis.cpp).
+struct CodeAnalysis;
+std::shared_ptr<CodeAnalysis> NewCodeAnalysis();
+
+// At most this many instructions are followed in one DLL; beyond, the code is unknown.
+constexpr size_t kMaxInstructions = size_t{1} << 21;
+
 struct CodeImage {
     // Copies up to `want` bytes of executable code at rva into out; returns how many (0 when
     // rva is no code the file holds).
@@ -28,12 +41,18 @@ struct CodeImage {
     // Reads a 32-bit value at rva from any section (for jump tables).
     std::function<bool(uint32_t rva, uint32_t* value)> readU32;
     uint32_t imageBase;
+    // The RVAs the executable sections span, [codeStart, codeEnd); both 0 when not known.
+    uint32_t codeStart = 0;
+    uint32_t codeEnd = 0;
     // Sorted entries of the exported functions: code that falls through onto one of them
-    // has left its function (after a call that does not return).
+    // right after a call has left its function (the call did not return).
     std::vector<uint32_t> entries;
-    // Whether each called function examined so far can return, shared by all walks.
-    std::shared_ptr<std::unordered_map<uint32_t, bool>> callReturns =
-        std::make_shared<std::unordered_map<uint32_t, bool>>();
+    // The imported functions by the virtual address of their slots ("KERNEL32.dll!Sleep").
+    std::unordered_map<uint32_t, std::string> imports;
+    // How many instructions may be followed in this DLL, all exports together.
+    size_t instructionBudget = kMaxInstructions;
+    // Shared by the copies of the image: each instruction is examined once.
+    std::shared_ptr<CodeAnalysis> analysis = NewCodeAnalysis();
 };
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry);

@@ -1,11 +1,15 @@
 #include "export_calls.h"
 
+#include "import_table.h"
 #include "name_decoration.h"
 
 #include <algorithm>
 #include <set>
 
 namespace {
+
+// Room for the ends of paths outside the code: jumps out of it, and tables read past it.
+constexpr uint64_t kLeavesOutsideCode = 65536;
 
 // The file bytes backing rva inside a section that passes the filter, as offset and count.
 bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool executableOnly,
@@ -71,6 +75,20 @@ CodeImage FileCodeImage(ByteView file, const PeImage& image, const ExportTable& 
                ReadU32(file, offset, value);
     };
     code.imageBase = static_cast<uint32_t>(image.imageBase);
+    code.imports = ReadImportSlots(file, image);
+    // Each instruction starts at a byte of its own: the code's size bounds the work.
+    uint64_t codeBytes = kLeavesOutsideCode;
+    uint64_t start = ~0u, end = 0;
+    for (const PeSection& section : image.sections) {
+        if (IsExecutable(section)) {
+            codeBytes += section.rawSize;
+            start = std::min<uint64_t>(start, section.virtualAddress);
+            end = std::max<uint64_t>(end, uint64_t{section.virtualAddress} + section.rawSize);
+        }
+    }
+    code.codeStart = static_cast<uint32_t>(std::min(start, end));
+    code.codeEnd = static_cast<uint32_t>(std::min<uint64_t>(end, ~0u));
+    code.instructionBudget = static_cast<size_t>(std::min<uint64_t>(codeBytes, kMaxInstructions));
     for (const ExportEntry& entry : table.entries) {
         if (!entry.data && !entry.forwarded) {
             code.entries.push_back(entry.address);

@@ -102,14 +102,22 @@ bool ReadOptionalHeader(ByteView file, uint64_t start, uint16_t size, PeImage* i
     image->imageBase = (static_cast<uint64_t>(baseHigh) << 32) | base;
     image->exportRva = 0;
     image->exportSize = 0;
+    image->importRva = 0;
+    image->importSize = 0;
     if (directoryCount == 0) {
         return true;
     }
     // The export directory is data directory 0.
-    if (!ReadU32(optional, start + layout.directoriesStart, &image->exportRva) ||
-        !ReadU32(optional, start + layout.directoriesStart + 4, &image->exportSize)) {
+    const uint64_t directories = start + layout.directoriesStart;
+    if (!ReadU32(optional, directories, &image->exportRva) ||
+        !ReadU32(optional, directories + 4, &image->exportSize)) {
         *error = Truncated("optional header's data directories");
         return false;
+    }
+    // The import directory (1) only helps to read the code: a file without it is no error.
+    if (directoryCount > 1 && ReadU32(optional, directories + 8, &image->importRva) &&
+        !ReadU32(optional, directories + 12, &image->importSize)) {
+        image->importRva = 0;
     }
     return true;
 }

@@ -23,6 +23,8 @@ struct PeImage {
     uint64_t imageBase;
     uint32_t exportRva; // 0 when the image has no export directory
     uint32_t exportSize;
+    uint32_t importRva; // 0 when the image has no import directory
+    uint32_t importSize;
     std::vector<PeSection> sections;
 };
 

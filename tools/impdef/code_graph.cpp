@@ -1,0 +1,315 @@
+#include "code_graph.h"
+
+#include "import_table.h"
+#include "table_bounds.h"
+#include "x86_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr uint32_t kMaxTableEntries = 1024;
+// A block is cut after this many instructions: code entered in the middle of a block is
+// decoded again up to the next block, at most this much.
+constexpr int kBlockLength = 32;
+constexpr size_t kBytesPerBlock = 32;
+
+struct Decoder {
+    CodeGraph* graph;
+    const CodeImage& image;
+    std::vector<PendingNode>& pending; // kept by the graph: a walk reuses its memory
+    std::vector<uint32_t> leadsTo;     // the current instruction's edges
+    CodeWindow window;
+};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
+    graph->nodes[node].end = PathEnd::Unknown;
+    graph->nodes[node].detail = static_cast<uint32_t>(graph->reasons.size());
+    graph->reasons.push_back(std::move(reason));
+}
+
+// The node that stands for all the code past the budget.
+uint32_t LimitNode(Decoder* d) {
+    CodeGraph* graph = d->graph;
+    if (graph->limitNode == kNoNode) {
+        graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
+        graph->nodes.push_back({0, 0, 0, 0, PathEnd::None, false});
+        SetUnknown(graph, graph->limitNode,
+                   "it has more code than the " + std::to_string(d->image.instructionBudget) +
+                       " instructions followed in this DLL");
+    }
+    return graph->limitNode;
+}
+
+// The node of the instruction at rva, queued for decoding when new. Past the budget, all new
+// code is one node that says so.
+uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
+    CodeGraph* graph = d->graph;
+    if (graph->nodes.size() < d->image.instructionBudget) {
+        const uint32_t fresh = static_cast<uint32_t>(graph->nodes.size());
+        // The one address the map cannot hold is no code either: decoding it says so.
+        const uint32_t node = rva == kNoRva ? fresh : FindOrAddRva(&graph->nodeAt, rva, fresh);
+        if (node == fresh) {
+            graph->nodes.push_back({rva, 0, 0, 0, PathEnd::None, false});
+            d->pending.push_back({node, state});
+        }
+        return node;
+    }
+    const uint32_t known = FindRva(graph->nodeAt, rva);
+    if (known != kNoRva) {
+        return known;
+    }
+    return LimitNode(d);
+}
+
+bool IsEntry(const CodeImage& image, uint32_t rva) {
+    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
+}
+
+// Alignment padding: nop in its forms, and lea or mov of a register to itself.
+bool IsPadding(const unsigned char* bytes, const X86Insn& insn) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.map == InsnMap::TwoByte) {
+        return bytes[insn.opcodeAt + 1] == 0x1F;
+    }
+    if (insn.map != InsnMap::OneByte) {
+        return false;
+    }
+    if (op == 0x90) {
+        return true;
+    }
+    if ((op != 0x8D && op != 0x89 && op != 0x8B) || insn.modrmAt == 0) {
+        return false;
+    }
+    const unsigned char modrm = bytes[insn.modrmAt];
+    const unsigned mod = modrm >> 6, reg = (modrm >> 3) & 7u, rm = modrm & 7u;
+    if (op != 0x8D) {
+        return mod == 3 && reg == rm;
+    }
+    // lea reg, [reg + 0], with or without a SIB byte of no index
+    const size_t after = insn.modrmAt + 1u + (rm == 4 ? 1u : 0u);
+    const bool sameBase = rm == 4 ? (bytes[insn.modrmAt + 1] & 0x3F) == (0x20 | reg) : rm == reg;
+    const bool zero =
+        std::all_of(bytes + after, bytes + insn.length, [](unsigned char b) { return b == 0; });
+    return (mod == 1 || mod == 2) && sameBase && zero;
+}
+
+// The next instruction, unless it is another export's entry reached only through padding
+// after a call: the call did not return, and the code there belongs to that export.
+void FallThrough(Decoder* d, uint32_t next, const PathState& state) {
+    if (!(state.afterCall && IsEntry(d->image, next))) {
+        d->leadsTo.push_back(NodeFor(d, next, state));
+    }
+}
+
+// The import whose slot is at that address, or null.
+const std::string* ImportAt(const CodeImage& image, uint32_t slot) {
+    const auto found = image.imports.find(slot);
+    return found == image.imports.end() ? nullptr : &found->second;
+}
+
+uint32_t Little32(const unsigned char* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// call [slot]: false when the slot is that of an import that never returns.
+bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn) {
+    const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
+                             insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
+    const std::string* import =
+        throughSlot ? ImportAt(image, Little32(bytes + insn.modrmAt + 1)) : nullptr;
+    return import == nullptr || !ImportNeverReturns(*import);
+}
+
+void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest) {
+    CodeGraph* graph = d->graph;
+    if (largest == kUnbounded) {
+        SetUnknown(graph, node, "it jumps through a table whose size it does not show");
+        return;
+    }
+    if (largest >= kMaxTableEntries) {
+        SetUnknown(graph, node,
+                   "it jumps through a table of " + std::to_string(largest + 1) +
+                       " entries, more than the " + std::to_string(kMaxTableEntries) + " followed");
+        return;
+    }
+    if (graph->tableReadsLeft <= largest) {
+        SetUnknown(graph, node,
+                   "it jumps through a table, past the " +
+                       std::to_string(d->image.instructionBudget) +
+                       " table entries followed in this DLL");
+        return;
+    }
+    graph->tableReadsLeft -= largest + 1;
+    const uint32_t table = tableAddress - d->image.imageBase;
+    for (uint32_t i = 0; i <= largest; ++i) {
+        uint32_t target = 0;
+        if (!d->image.readU32(table + 4 * i, &target)) {
+            d->leadsTo.clear();
+            SetUnknown(graph, node, "its jump table at RVA " + Hex(table) + " cannot be read");
+            return;
+        }
+        d->leadsTo.push_back(NodeFor(d, target - d->image.imageBase, {NoBounds(), false}));
+    }
+}
+
+void JumpThroughPointer(Decoder* d, uint32_t node, uint32_t slot) {
+    const std::string* import = ImportAt(d->image, slot);
+    if (import == nullptr) {
+        SetUnknown(d->graph, node, "it leaves through an import or a function pointer");
+    } else if (!ImportNeverReturns(*import)) {
+        d->graph->nodes[node].end = PathEnd::Import;
+        d->graph->nodes[node].detail = slot;
+    }
+}
+
+// What the instruction at rva does to its block: true when the block goes on with the next
+// instruction; otherwise the block ends, with the edges, end or reason the instruction gives.
+bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
+            const X86Insn& insn, PathState* state) {
+    CodeGraph* graph = d->graph;
+    const uint32_t next = rva + insn.length;
+    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
+    TableReads reads{d->image, &graph->tableReadsLeft};
+    TrackBounds(&reads, bytes, insn, &state->bounds);
+    switch (insn.flow) {
+    case InsnFlow::Next:
+        state->afterCall = (state->afterCall && IsPadding(bytes, insn)) ||
+                           (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
+                            ((bytes[insn.modrmAt] >> 3) & 7) == 2);
+        return CallReturns(d->image, bytes, insn) && !(state->afterCall && IsEntry(d->image, next));
+    case InsnFlow::Call:
+        graph->nodes[node].isCall = true;
+        graph->nodes[node].detail = target;
+        state->afterCall = true;
+        FallThrough(d, next, *state);
+        return false;
+    case InsnFlow::Return:
+        graph->nodes[node].end = PathEnd::PlainReturn;
+        return false;
+    case InsnFlow::ReturnPop:
+        graph->nodes[node].end = insn.popBytes == 0 ? PathEnd::PlainReturn : PathEnd::ReturnPop;
+        graph->nodes[node].detail = insn.popBytes;
+        return false;
+    case InsnFlow::Jump:
+        state->afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, *state));
+        return false;
+    case InsnFlow::Branch:
+        state->afterCall = false;
+        d->leadsTo.push_back(NodeFor(d, target, *state));
+        FallThrough(d, next, *state);
+        return false;
+    case InsnFlow::JumpTable:
+        FollowTable(d, node, insn.address, TableBound(bytes, insn, state->bounds));
+        return false;
+    case InsnFlow::JumpPointer:
+        JumpThroughPointer(d, node, insn.address);
+        return false;
+    case InsnFlow::JumpRegister:
+        SetUnknown(graph, node, "it jumps to a computed address");
+        return false;
+    case InsnFlow::FarFlow:
+        SetUnknown(graph, node, "it uses a far jump, call or return");
+        return false;
+    case InsnFlow::Stop:
+        return false;
+    }
+    return false;
+}
+
+// Decodes a block: straight-line code up to a jump, branch, call or end of its path, the start
+// of another block, or kBlockLength instructions.
+void DecodeBlock(Decoder* d, const PendingNode& p) {
+    CodeGraph* graph = d->graph;
+    uint32_t rva = graph->nodes[p.node].rva;
+    PathState state = p.state;
+    d->leadsTo.clear();
+    for (int count = 1;; ++count) {
+        if (graph->instructions++ >= d->image.instructionBudget) {
+            d->leadsTo.push_back(LimitNode(d));
+            break;
+        }
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(d->image, &d->window, rva, &got);
+        X86Insn insn{};
+        if (got == 0) {
+            SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
+            break;
+        }
+        if (!DecodeX86(bytes, got, &insn)) {
+            SetUnknown(graph, p.node, "the instruction at RVA " + Hex(rva) + " cannot be decoded");
+            break;
+        }
+        if (!Follow(d, p.node, rva, bytes, insn, &state)) {
+            break;
+        }
+        rva += insn.length;
+        if (count == kBlockLength || FindRva(graph->nodeAt, rva) != kNoRva) {
+            d->leadsTo.push_back(NodeFor(d, rva, state));
+            break;
+        }
+    }
+    CodeNode& decoded = graph->nodes[p.node];
+    decoded.firstEdge = static_cast<uint32_t>(graph->edges.size());
+    decoded.edgeCount = static_cast<uint16_t>(d->leadsTo.size());
+    graph->edges.insert(graph->edges.end(), d->leadsTo.begin(), d->leadsTo.end());
+}
+
+} // namespace
+
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got) {
+    const bool inside = rva >= window->rva && rva - window->rva < window->count;
+    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
+        window->rva = rva;
+        window->count = image.code(rva, window->bytes, sizeof window->bytes);
+    }
+    *got = window->count - (rva - window->rva);
+    return window->bytes + (rva - window->rva);
+}
+
+namespace {
+
+void Prepare(CodeGraph* graph, const CodeImage& image) {
+    if (graph->nodes.empty()) {
+        graph->tableReadsLeft = image.instructionBudget;
+        SetDenseRange(&graph->nodeAt, image.codeStart, image.codeEnd);
+        // Room for a block every kBytesPerBlock bytes of code, so that the arrays seldom grow.
+        const size_t blocks = std::min<size_t>(image.instructionBudget,
+                                               (image.codeEnd - image.codeStart) / kBytesPerBlock);
+        graph->nodes.reserve(blocks);
+        graph->edges.reserve(blocks);
+    }
+}
+
+} // namespace
+
+uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    Prepare(graph, image);
+    Decoder d{graph, image, graph->pending, {}, {}};
+    const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
+    while (!d.pending.empty()) {
+        const PendingNode p = d.pending.back();
+        d.pending.pop_back();
+        DecodeBlock(&d, p);
+    }
+    return entry;
+}
+
+uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
+    Prepare(graph, image);
+    Decoder d{graph, image, graph->pending, {}, {}};
+    return NodeFor(&d, rva, {NoBounds(), false});
+}
+
+void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block) {
+    Decoder d{graph, image, graph->pending, {}, {}};
+    DecodeBlock(&d, block);
+}

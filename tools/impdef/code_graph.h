@@ -1,0 +1,72 @@
+#pragma once
+// The code of a DLL as a graph of blocks of straight-line code, each decoded once however
+// many paths reach it. A block ends its path (ret, ret N, a tail jump to an import, or code
+// the graph cannot follow, with the reason) or leads on to other blocks. A block ending in a
+// call names the function it calls, and leads on to the next instruction only if that
+// function can return.
+
+#include "call_analysis.h"
+#include "rva_map.h"
+#include "table_bounds.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class PathEnd : uint8_t { None, PlainReturn, ReturnPop, Import, Unknown };
+
+constexpr uint32_t kNoNode = ~0u;
+
+struct CodeNode {
+    uint32_t rva;
+    uint32_t firstEdge; // the nodes it leads on to: edges[firstEdge, firstEdge + edgeCount)
+    uint32_t detail;    // ReturnPop: N; Import: the slot's address; Unknown: index into
+                        // reasons; a call: the RVA it calls, and its one edge, if any, is the
+                        // instruction after the call
+    uint16_t edgeCount;
+    PathEnd end;
+    bool isCall;
+};
+
+// What a path knows on reaching an instruction.
+struct PathState {
+    RegisterBounds bounds;
+    bool afterCall; // only padding since a call: the call may not have returned
+};
+
+// A block to decode, with what the first path to it knows.
+struct PendingNode {
+    uint32_t node;
+    PathState state;
+};
+
+struct CodeGraph {
+    std::vector<CodeNode> nodes;
+    std::vector<uint32_t> edges;
+    std::vector<std::string> reasons;
+    RvaMap nodeAt;
+    uint32_t limitNode = kNoNode;     // stands for all the code past the image's budget
+    size_t instructions = 0;          // decoded so far
+    size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
+    std::vector<PendingNode> pending; // scratch for each walk
+};
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+};
+
+// The code at rva, got bytes of it up to the window's end (0 when rva is no code).
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got);
+
+// Decodes the code reachable from rva (through jumps, branches, tables and the returns of
+// calls, not into the functions called) that the graph does not hold yet; returns rva's node.
+uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+
+// For a walk that decodes as it goes: the node of the block at rva, new ones left in
+// graph->pending for the caller to take; and the decoding of one such block, whose new
+// successors go to graph->pending likewise.
+uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block);

@@ -1,0 +1,351 @@
+#include "table_bounds.h"
+
+#include "register_use.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t kMaxByteTable = 1024;
+constexpr uint8_t kAllRegisters = 0xFF;
+constexpr uint8_t kEax = 1;
+
+struct ModRm {
+    unsigned mod, reg, rm;
+};
+
+ModRm ModRmOf(const unsigned char* bytes, const X86Insn& insn) {
+    const unsigned char modrm = bytes[insn.modrmAt];
+    return {static_cast<unsigned>(modrm >> 6), (modrm >> 3) & 7u, modrm & 7u};
+}
+
+uint32_t Little32(const unsigned char* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+constexpr uint8_t kFromByte = 0x10, kFromWord = 0x20;
+
+void SetBound(RegisterBounds* bounds, unsigned reg, uint32_t largest) {
+    bounds->extendedFrom[reg] = 0;
+    for (uint8_t& from : bounds->extendedFrom) {
+        from = from != 0 && (from & 7u) == reg ? 0 : from;
+    }
+    bounds->largest[reg] = largest;
+    bounds->lowPart[reg] = kUnbounded;
+    bounds->widthOnly &= static_cast<uint8_t>(~(1u << reg));
+    if (largest != kUnbounded) {
+        bounds->known |= static_cast<uint8_t>(1u << reg);
+    }
+}
+
+// The constant of cmp or and: imm8, imm16 or imm32 at the end, 83's sign-extended.
+uint32_t ImmediateOf(const unsigned char* bytes, const X86Insn& insn, unsigned width) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    const unsigned char* end = bytes + insn.length;
+    if (op == 0x83) {
+        const uint32_t value = static_cast<uint32_t>(static_cast<int8_t>(end[-1]));
+        return width == 4 ? value : value & (width == 2 ? 0xFFFFu : 0xFFu);
+    }
+    return width == 1 ? end[-1] : width == 2 ? (end[-2] | end[-1] << 8) : Little32(end - 4);
+}
+
+// The operand width of an instruction whose low opcode bit picks byte or full size.
+unsigned WidthOf(const X86Insn& insn, unsigned char op) {
+    return (op & 1) == 0 ? 1 : insn.operand16 ? 2 : 4;
+}
+
+// The memory operand's bytes after the opcode, without the register field and the constant.
+uint8_t MemoryOperand(const unsigned char* bytes, const X86Insn& insn, size_t immediateSize,
+                      unsigned char (&out)[6]) {
+    const size_t length = insn.length - insn.modrmAt - immediateSize;
+    if (length > sizeof out) {
+        return 0;
+    }
+    std::copy_n(bytes + insn.modrmAt, length, out);
+    out[0] &= 0xC7;
+    return static_cast<uint8_t>(length);
+}
+
+// cmp with a constant: of a whole register, of its low part, or of memory. False for any
+// other instruction.
+bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bounds) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    const bool group = (op >= 0x80 && op <= 0x83 && op != 0x82) && insn.modrmAt != 0 &&
+                       ModRmOf(bytes, insn).reg == 7;
+    if (insn.map != InsnMap::OneByte || (!group && op != 0x3C && op != 0x3D)) {
+        return false;
+    }
+    const unsigned width = op == 0x83 ? (insn.operand16 ? 2 : 4) : WidthOf(insn, op);
+    const uint32_t imm = ImmediateOf(bytes, insn, width);
+    const ModRm m = group ? ModRmOf(bytes, insn) : ModRm{3, 7, 0};
+    bounds->lastCompared = imm;
+    if (m.mod != 3) {
+        const size_t immediateSize = op == 0x81 ? width : 1;
+        bounds->comparedLength = MemoryOperand(bytes, insn, immediateSize, bounds->compared);
+        bounds->comparedWidth = static_cast<uint8_t>(width);
+        bounds->comparedLargest = imm;
+        bounds->comparedNow = true;
+        return true;
+    }
+    if (width == 1 && m.rm >= 4) {
+        return true; // AH to BH
+    }
+    if (width == 4) {
+        SetBound(bounds, m.rm, imm);
+        return true;
+    }
+    // The low part; when the rest is known to be zero, the whole.
+    const uint32_t partMask = width == 1 ? 0xFFu : 0xFFFFu;
+    bounds->lowPart[m.rm] = imm;
+    bounds->known |= static_cast<uint8_t>(1u << m.rm);
+    if (bounds->largest[m.rm] <= partMask) {
+        bounds->largest[m.rm] = std::min(bounds->largest[m.rm], imm);
+    }
+    const uint8_t part = static_cast<uint8_t>((width == 1 ? kFromByte : kFromWord) | m.rm);
+    for (unsigned d = 0; d < 8; ++d) {
+        if (bounds->extendedFrom[d] == part) {
+            bounds->largest[d] = std::min(bounds->largest[d], imm);
+            bounds->widthOnly &= static_cast<uint8_t>(~(1u << d));
+        }
+    }
+    return true;
+}
+
+// A load of the memory operand just compared: the constant bounds what it loads.
+uint32_t ComparedLoad(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
+                      unsigned width, uint32_t otherwise) {
+    unsigned char operand[6];
+    const uint8_t length = MemoryOperand(bytes, insn, 0, operand);
+    const bool same = length != 0 && length == bounds.comparedLength &&
+                      width == bounds.comparedWidth &&
+                      std::equal(operand, operand + length, bounds.compared);
+    return same ? std::min(otherwise, bounds.comparedLargest) : otherwise;
+}
+
+// The largest byte of table[0..count): what a load from it indexed up to count - 1 can give.
+uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
+    const CodeImage& image = reads->image;
+    if (*reads->left < count) {
+        return 0xFF;
+    }
+    *reads->left -= count;
+    unsigned char largest = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        // the byte from its aligned dword, which lies in the same section
+        const uint32_t at = tableRva + i;
+        uint32_t dword = 0;
+        if (!image.readU32(at & ~3u, &dword)) {
+            return 0xFF;
+        }
+        largest = std::max(largest, static_cast<unsigned char>(dword >> (8 * (at & 3))));
+    }
+    return largest;
+}
+
+// movzx r32, byte [disp32 + index]: the index register, or 8 when the address has another
+// shape. at receives disp32.
+unsigned ByteTableIndex(const unsigned char* bytes, const X86Insn& insn, uint32_t* at) {
+    const ModRm m = ModRmOf(bytes, insn);
+    if (m.mod == 2 && m.rm != 4) {
+        *at = Little32(bytes + insn.modrmAt + 1);
+        return m.rm;
+    }
+    if (m.rm == 4 && m.mod == 0) {
+        const unsigned char sib = bytes[insn.modrmAt + 1];
+        const unsigned index = (sib >> 3) & 7u;
+        if ((sib & 7) == 5 && (sib >> 6) == 0 && index != 4) {
+            *at = Little32(bytes + insn.modrmAt + 2);
+            return index;
+        }
+    }
+    return 8;
+}
+
+// movzx r32, r/m8: at most 255, or the largest entry of a byte table the load reads with a
+// bounded index.
+uint32_t ByteLoadBound(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
+                       const RegisterBounds& bounds) {
+    const ModRm m = ModRmOf(bytes, insn);
+    if (m.mod == 3) {
+        return m.rm < 4 ? std::min<uint32_t>(0xFF, bounds.lowPart[m.rm]) : 0xFF;
+    }
+    uint32_t table = 0;
+    const unsigned index = ByteTableIndex(bytes, insn, &table);
+    if (index == 8 || bounds.largest[index] >= kMaxByteTable) {
+        return 0xFF;
+    }
+    return LargestByte(reads, table - reads->image.imageBase, bounds.largest[index] + 1);
+}
+
+// Registers an instruction may change, erring towards too many: the bounds of the others
+// still hold after it.
+uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
+    uint8_t writes = RegistersUsed(bytes, insn).writes;
+    if (insn.map == InsnMap::Other) {
+        return kAllRegisters;
+    }
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.modrmAt != 0) {
+        const ModRm m = ModRmOf(bytes, insn);
+        const unsigned char op2 = bytes[insn.opcodeAt + 1];
+        const bool understood =
+            insn.map == InsnMap::OneByte &&
+            ((op < 0x40 && (op & 7) < 4) || (op >= 0x84 && op <= 0x8B) || op == 0x8D);
+        // the register field extends the opcode: x87, groups, nop and prefetch forms
+        const bool extension = insn.map == InsnMap::OneByte
+                                   ? (op >= 0x80 && op <= 0x83) || op == 0x8F || op == 0xC0 ||
+                                         op == 0xC1 || op == 0xC6 || op == 0xC7 ||
+                                         (op >= 0xD0 && op <= 0xDF) || op >= 0xF6
+                                   : op2 <= 0x01 || op2 == 0x18 || op2 == 0x1F || op2 == 0xAE ||
+                                         op2 == 0xBA || op2 == 0xC7;
+        const bool x87 = insn.map == InsnMap::OneByte && op >= 0xD8 && op <= 0xDF;
+        if (!understood) {
+            writes |= static_cast<uint8_t>((extension ? 0u : 1u << m.reg) |
+                                           (m.mod == 3 && !x87 ? 1u << m.rm : 0u));
+        }
+        return x87 && bytes[insn.modrmAt] == 0xE0 ? writes | kEax : writes; // fnstsw ax
+    }
+    if (insn.map == InsnMap::TwoByte) {
+        const unsigned char op2 = bytes[insn.opcodeAt + 1];
+        return op2 >= 0x80 && op2 <= 0x8F ? writes : kAllRegisters;
+    }
+    const bool understood = (op >= 0x40 && op <= 0x5F) || (op >= 0x90 && op <= 0x99) ||
+                            (op >= 0xB8 && op <= 0xBF) || (op >= 0x70 && op <= 0x7F) ||
+                            op == 0x68 || op == 0x6A || op == 0x9C || op == 0x9D || op == 0xA8 ||
+                            op == 0xA9 || op == 0xE9 || op == 0xEB || op == 0xC2 || op == 0xC3 ||
+                            op == 0xCC || op == 0xF5 || (op >= 0xF8 && op <= 0xFD);
+    if (op < 0x40 && ((op & 7) == 4 || (op & 7) == 5)) {
+        return writes | ((op >> 3) == 7 ? 0 : kEax); // arithmetic on AL or EAX with a constant
+    }
+    return understood ? writes : kAllRegisters;
+}
+
+void Forget(RegisterBounds* bounds, uint8_t registers) {
+    registers &= bounds->known;
+    bounds->known &= static_cast<uint8_t>(~registers);
+    for (unsigned reg = 0; reg < 8; ++reg) {
+        if ((registers >> reg) & 1) {
+            SetBound(bounds, reg, kUnbounded);
+        }
+    }
+}
+
+// movzx r32, r/m8 or r/m16.
+uint32_t ZeroExtendBound(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
+                         const RegisterBounds& bounds) {
+    const bool byte = bytes[insn.opcodeAt + 1] == 0xB6;
+    const uint32_t most = byte ? 0xFFu : 0xFFFFu;
+    const ModRm m = ModRmOf(bytes, insn);
+    if (m.mod == 3) {
+        return byte && m.rm >= 4 ? most : std::min(most, bounds.lowPart[m.rm]);
+    }
+    const uint32_t loaded = ComparedLoad(bytes, insn, bounds, byte ? 1 : 2, most);
+    return byte ? std::min(loaded, ByteLoadBound(reads, bytes, insn, bounds)) : loaded;
+}
+
+// cmp, and, mov and movzx; false for any other instruction.
+bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
+            RegisterBounds* bounds) {
+    if (Compare(bytes, insn, bounds)) {
+        return true;
+    }
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.operand16 || insn.map == InsnMap::Other) {
+        return false;
+    }
+    if (insn.map == InsnMap::TwoByte) {
+        const unsigned char op2 = bytes[insn.opcodeAt + 1];
+        if (op2 != 0xB6 && op2 != 0xB7) {
+            return false;
+        }
+        const unsigned reg = ModRmOf(bytes, insn).reg;
+        const uint32_t largest = ZeroExtendBound(reads, bytes, insn, *bounds);
+        SetBound(bounds, reg, largest);
+        if (largest == (op2 == 0xB6 ? 0xFFu : 0xFFFFu)) {
+            bounds->widthOnly |= static_cast<uint8_t>(1u << reg);
+        }
+        const ModRm m = ModRmOf(bytes, insn);
+        if (m.mod == 3 && (op2 == 0xB7 || m.rm < 4)) {
+            bounds->extendedFrom[reg] =
+                static_cast<uint8_t>((op2 == 0xB6 ? kFromByte : kFromWord) | m.rm);
+        }
+        return true;
+    }
+    if (op == 0x25) { // and eax, imm32
+        SetBound(bounds, 0, std::min(bounds->largest[0], ImmediateOf(bytes, insn, 4)));
+        return true;
+    }
+    if (insn.modrmAt == 0) {
+        return false;
+    }
+    const ModRm m = ModRmOf(bytes, insn);
+    if ((op == 0x81 || op == 0x83) && m.mod == 3 && m.reg == 4) { // and reg, imm
+        SetBound(bounds, m.rm, std::min(bounds->largest[m.rm], ImmediateOf(bytes, insn, 4)));
+        return true;
+    }
+    if ((op == 0x8B || op == 0x89) && m.mod == 3) {
+        const bool toReg = op == 0x8B;
+        SetBound(bounds, toReg ? m.reg : m.rm, bounds->largest[toReg ? m.rm : m.reg]);
+        return true;
+    }
+    if (op == 0x8B) { // mov reg, [the dword just compared]
+        SetBound(bounds, m.reg, ComparedLoad(bytes, insn, *bounds, 4, kUnbounded));
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+RegisterBounds NoBounds() {
+    RegisterBounds bounds;
+    std::fill(std::begin(bounds.largest), std::end(bounds.largest), kUnbounded);
+    std::fill(std::begin(bounds.lowPart), std::end(bounds.lowPart), kUnbounded);
+    std::fill(std::begin(bounds.compared), std::end(bounds.compared), 0);
+    bounds.comparedLength = 0;
+    bounds.comparedWidth = 0;
+    bounds.comparedLargest = kUnbounded;
+    bounds.widthOnly = 0;
+    std::fill(std::begin(bounds.extendedFrom), std::end(bounds.extendedFrom), 0);
+    bounds.known = 0;
+    bounds.comparedNow = false;
+    bounds.lastCompared = kUnbounded;
+    return bounds;
+}
+
+// Whether the instruction can give a register a bound: cmp, and, movzx.
+bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (insn.map == InsnMap::TwoByte) {
+        return bytes[insn.opcodeAt + 1] == 0xB6 || bytes[insn.opcodeAt + 1] == 0xB7;
+    }
+    return insn.map == InsnMap::OneByte &&
+           (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83));
+}
+
+void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
+                 RegisterBounds* bounds) {
+    const bool hadCompared = bounds->comparedLength != 0;
+    if (bounds->known == 0 && !hadCompared && !MayBound(bytes, insn)) {
+        return; // nothing to keep or to learn: most instructions
+    }
+    bounds->comparedNow = false;
+    if (insn.flow == InsnFlow::Call) {
+        Forget(bounds, kEax | kEcx | kEdx);
+    } else if (!Bounds(reads, bytes, insn, bounds)) {
+        Forget(bounds, MayWrite(bytes, insn));
+    }
+    // The memory compared holds its bound until the next instruction other than a branch.
+    if (hadCompared && !bounds->comparedNow && insn.flow != InsnFlow::Branch) {
+        bounds->comparedLength = 0;
+    }
+}
+
+uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds) {
+    const unsigned index = (bytes[insn.modrmAt + 1] >> 3) & 7u;
+    const uint32_t own = bounds.largest[index];
+    if (own != kUnbounded && ((bounds.widthOnly >> index) & 1) == 0) {
+        return own;
+    }
+    return std::min(own, bounds.lastCompared);
+}

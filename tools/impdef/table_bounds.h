@@ -1,0 +1,51 @@
+#pragma once
+// How many entries a jump table has, from what the code before the jump shows of its index:
+// a compare with a constant before a conditional jump (`cmp reg, N; ja default`), a mask
+// (`and reg, 0xF`), or a load of one byte, from a byte table indexed by a bounded register
+// when the index goes through such a table first (`movzx eax, byte [T2 + esi]`).
+
+#include "call_analysis.h"
+#include "x86_decoder.h"
+
+#include <cstdint>
+
+constexpr uint32_t kUnbounded = ~0u;
+
+// The largest value each general register can hold at a point of a path, or kUnbounded
+// (EAX 0, ECX 1, ... EDI 7).
+struct RegisterBounds {
+    uint32_t largest[8];
+    uint32_t lowPart[8]; // of its low 16 or 8 bits, compared on their own (`cmp ax, N`)
+    // A memory operand just compared with a constant (`cmp word [ecx], N; ja default`), for a
+    // load of it that follows: its ModRM byte without the register field, SIB, displacement.
+    unsigned char compared[6];
+    uint8_t comparedLength; // 0: none
+    uint8_t comparedWidth;  // bytes
+    uint32_t comparedLargest;
+    uint8_t widthOnly; // registers whose bound is only the width of a zero-extended load
+    // By register: the register whose low byte (0x10 | n) or word (0x20 | n) it holds zero-
+    // extended, so that a later compare of that part bounds it too; 0 for none.
+    uint8_t extendedFrom[8];
+    uint8_t known;         // registers that may have a bound or a bound of their low part
+    bool comparedNow;      // the last instruction compared memory
+    uint32_t lastCompared; // the constant of the last compare on the path, of anything
+};
+
+RegisterBounds NoBounds();
+
+// The image's data, and how many more table entries may be read in this DLL, all paths
+// together: each costs about what an instruction does.
+struct TableReads {
+    const CodeImage& image;
+    size_t* left;
+};
+
+// The bounds after insn (its bytes) has run; a call counts as setting EAX, ECX and EDX.
+void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
+                 RegisterBounds* bounds);
+
+// The largest index of a jump through a table (`jmp [table + reg*4]`), or kUnbounded: the
+// index register's own bound; failing that (or when it is only a load's width), the last
+// compare on the path, as the compiler may have compared a copy of the index, or the index
+// before spilling it.
+uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds);
