@@ -68,7 +68,9 @@ def pe_exports(path):
 
 
 def our_findings(tool, dll, workdir):
-    """{export name: ("stdcall", N) | ("plain",) | ("unknown", reason)} from our .def."""
+    """{export name: ("stdcall", N[, second N]) | ("plain",) | ("alias0",) | ("unknown", reason)}
+    from our .def. A second name `_name@K == name` (no arguments, or a structure returned
+    through a hidden pointer) is a decoration too: "alias0", or the second N."""
     out = os.path.join(workdir, os.path.basename(dll) + ".def")
     subprocess.run([tool, dll, "-o", out], capture_output=True, check=True)
     findings = {}
@@ -83,7 +85,11 @@ def our_findings(tool, dll, workdir):
         if "DATA" in rest.split() or "NONAME" in rest.split():
             continue
         match = DECORATED.match(token)
-        if comment.startswith("stdcall, ") and match:
+        second = rest.split()
+        if match and second[:1] == ["=="] and len(second) == 2 and second[1] in findings:
+            kind = findings[second[1]]
+            findings[second[1]] = ("alias0",) if kind == ("plain",) else kind + (int(match.group(2)),)
+        elif comment.startswith("stdcall, ") and match:
             findings[match.group(1)] = ("stdcall", int(match.group(2)))
         elif comment.startswith("calling convention unknown: "):
             findings[token] = ("unknown", comment.split(": ", 1)[1].split(";")[0])
@@ -164,9 +170,11 @@ class Tally:
             if name not in oracle:
                 continue
             truth = oracle[name]
+            if finding[0] == "alias0" and truth is not None:
+                finding = ("stdcall", 0)  # a cdecl function without arguments takes it too
             if finding[0] == "stdcall":
                 self.written += 1
-                if truth == finding[1]:
+                if truth in finding[1:]:
                     self.agreeing += 1
                 elif own_symbols.get(name) == finding[1]:
                     self.confirmed += 1
@@ -178,7 +186,7 @@ class Tally:
                 self.elsewhere += 1
             elif truth:
                 self.stdcall += 1
-                if finding == ("stdcall", truth):
+                if finding[0] == "stdcall" and truth in finding[1:]:
                     self.found += 1
                 else:
                     self.misses[finding[0] if finding[0] != "unknown" else finding[1]] += 1

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # names_matrix_check.sh LIB IMPDEF E2E_DIR WORK_DIR [RUNNER]
 # One stdcall function exported three ways (mingw --kill-at: multiply; mingw: multiply@8;
-# Visual C++: _multiply@8), each DLL's .def made by qen_impdef with ordinals and with names
-# only (-c), used as written or edited as the usage note says (_multiply@8, keeping the
-# ordinal). For every case Lib makes the library, a Visual-C++-style caller is linked with
+# Visual C++: _multiply@8), beside a stdcall and a cdecl function without arguments (the
+# caller's _seven@0 links through the second name qen_impdef writes for seven), each DLL's
+# .def made by qen_impdef with ordinals and with names only (-c), used as written or edited
+# as the usage note says (_multiply@8, keeping the ordinal). For every case Lib makes the library, a Visual-C++-style caller is linked with
 # lld-link, and the program's imports are resolved against the DLL's exports as the loader
 # would. Each case must end as the table below predicts: ok, a link error, or a load error.
 # With RUNNER (a build tree's wine-run) the tools are .exe files run through it, and every
@@ -63,7 +64,7 @@ check() {
     else
         outcome=ok
     fi
-    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(grep -v '^;' multiply.def | tail -1 | tr -d '\r')"
+    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(grep -m1 multiply multiply.def | tr -d '\r')"
     if [ "$outcome" != "$expected" ]; then
         echo "  expected $expected"
         failures=$((failures + 1))
