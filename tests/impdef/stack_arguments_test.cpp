@@ -58,7 +58,25 @@ const StackCase kCases[] = {
      true,
      false},
     {"lea of the arguments", {0x8D, 0x44, 0x24, 0x04, 0xC3}, true, true, false},
-    {"esp copied", {0x8B, 0xC4, 0xC3}, false, false, false},
+    {"esp copied, the first argument read through the copy",
+     {0x8B, 0xC4, 0x8B, 0x40, 0x04, 0xC3}, // mov eax, esp; mov eax, [eax+4]; ret
+     true,
+     true,
+     false},
+    // lea ecx, [esp+4]; and esp, -16; push dword [ecx-4]; push ebp; mov ebp, esp; push ecx;
+    // sub esp, 20; mov ecx, [ebp-4]; leave; lea esp, [ecx-4]; ret: gcc's realigned frame
+    {"esp restored from a saved copy",
+     {0x8D, 0x4C, 0x24, 0x04, 0x83, 0xE4, 0xF0, 0xFF, 0x71, 0xFC, 0x55, 0x89, 0xE5,
+      0x51, 0x83, 0xEC, 0x14, 0x8B, 0x4D, 0xFC, 0xC9, 0x8D, 0x61, 0xFC, 0xC3},
+     true,
+     false,
+     false},
+    {"a pointer to the arguments changed", // lea eax, [esp+4]; add eax, 4; mov eax, [eax]; ret
+     {0x8D, 0x44, 0x24, 0x04, 0x83, 0xC0, 0x04, 0x8B, 0x00, 0xC3},
+     true,
+     true,
+     false},
+    {"esp changed in a way not followed", {0x83, 0xCC, 0x04, 0xC3}, false, false, false},
     {"esp set from a register", {0x8B, 0xE1, 0xC3}, false, false, false},
     {"an indexed local", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
     {"a jump through a register", {0x85, 0xC0, 0x74, 0x02, 0xFF, 0xE0, 0xC3}, false, false, false},

@@ -1,9 +1,11 @@
 #include "stack_arguments.h"
 
 #include "register_use.h"
+#include "stack_instructions.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -14,45 +16,64 @@ namespace {
 constexpr size_t kMaxSteps = 4096;
 // A call is taken to pop at most this many bytes of what was pushed before it.
 constexpr uint32_t kMaxCalleePop = 64;
-// The most an `and esp, mask` may move ESP (a page).
+// The most `and esp, mask` may move ESP (a page).
 constexpr uint32_t kMaxSlack = 4095;
 
-constexpr unsigned kEsp = 4, kEbp = 5;
 constexpr uint8_t kEaxBit = 1, kCallerSaved = 0x07; // EAX, ECX, EDX
 constexpr int32_t kFirstArgument = 4; // offset from the entry's ESP; the return address is at 0
 
-// Offsets are from ESP at the entry. After a call the callee may have popped some of what was
-// pushed for it (stdcall) or not (cdecl): the next instruction that uses ESP decides, an `add
-// esp, N` meaning the caller cleans up, anything else making one path per possible pop. A path
-// whose return finds ESP elsewhere than at the return address took a wrong guess and is dropped.
-struct StackState {
-    uint32_t rva;
-    int32_t esp;
-    int32_t ebp;        // with frame: EBP's offset
-    uint32_t espSlack;  // after `and esp, mask`: ESP lies up to this far below esp
-    bool frame;         // EBP points into this function's stack
-    uint32_t pushed;    // bytes pushed since the last call
-    uint32_t calleePop; // after a call: the most its callee may have popped; 0 when settled
-    uint8_t holdsFirst; // registers holding the first stack argument
-    bool readsArgument; // this path has reached above the return address
-    // How this path used the first argument as an address: the bytes written at [first + d]
-    // by plain stores, and whether it did anything else with it (passed it on, indexed it).
-    uint8_t firstWritten;
-    bool firstEscapes;
-    bool firstOnTop; // the first argument lies at [esp], as the first argument of a call
+// An address in the function's stack, as its offset from ESP at the entry. After `and esp,
+// mask` the offset is an upper bound: the address lies up to slack bytes below.
+struct StackAddress {
+    int32_t offset = 0;
+    uint32_t slack = 0;
 
-    auto Key() const {
-        return std::make_tuple(rva, esp, ebp, espSlack, frame, pushed, calleePop, holdsFirst,
-                               readsArgument, firstWritten, firstEscapes, firstOnTop);
+    bool operator<(const StackAddress& o) const {
+        return std::tie(offset, slack) < std::tie(o.offset, o.slack);
     }
-    bool operator<(const StackState& other) const { return Key() < other.Key(); }
+    bool operator==(const StackAddress& o) const { return offset == o.offset && slack == o.slack; }
 };
 
-struct MemoryOperand {
-    bool present = false;
-    int base = -1; // -1: none
-    int index = -1;
-    int32_t displacement = 0;
+StackAddress Plus(StackAddress a, int32_t bytes) {
+    a.offset += bytes;
+    return a;
+}
+
+// A stack slot holding a stack address.
+struct Slot {
+    StackAddress at, value;
+
+    bool operator<(const Slot& o) const { return std::tie(at, value) < std::tie(o.at, o.value); }
+};
+constexpr size_t kMaxSlots = 4;
+
+// The registers known to hold stack addresses (ESP always, EBP in a frame, a copy of ESP that
+// restores it), the stack slots known to hold one (saved registers), and what the path has
+// done. After a call the callee may have popped some of what was pushed for it (stdcall) or
+// not (cdecl): the next instruction that uses ESP decides, an `add esp, N` meaning the caller
+// cleans up, anything else making one path per possible pop. A path whose return finds ESP
+// elsewhere than at the return address took a wrong guess and is dropped.
+struct StackState {
+    uint32_t rva = 0;
+    std::array<StackAddress, 8> regs{}; // where stackRegs has the register's bit; else zero
+    uint8_t stackRegs = 1u << kEsp;
+    std::array<Slot, kMaxSlots> slots{}; // the first slotCount; the rest zero
+    uint8_t slotCount = 0;
+    uint32_t pushed = 0;    // bytes pushed since the last call
+    uint32_t calleePop = 0; // after a call: the most its callee may have popped; 0 when settled
+    uint8_t holdsFirst = 0; // registers holding the first stack argument
+    bool readsArgument = false;
+    // How this path used the first argument as an address: the bytes written at [first + d]
+    // by plain stores, and whether it did anything else with it (passed it on, indexed it).
+    uint8_t firstWritten = 0;
+    bool firstEscapes = false;
+    bool firstOnTop = false; // the first argument lies at [esp], as the first argument of a call
+
+    auto Key() const {
+        return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, holdsFirst,
+                        readsArgument, firstWritten, firstEscapes, firstOnTop);
+    }
+    bool operator<(const StackState& other) const { return Key() < other.Key(); }
 };
 
 struct StackWalk {
@@ -67,130 +88,43 @@ struct StackWalk {
     bool firstEscapes = false;
 };
 
-int32_t Little(const unsigned char* bytes, size_t size) {
-    uint32_t value = 0;
-    for (size_t i = size; i-- > 0;) {
-        value = (value << 8) | bytes[i];
-    }
-    return size == 1 ? static_cast<int8_t>(value) : static_cast<int32_t>(value);
+bool Tracked(const StackState& s, int reg) {
+    return reg >= 0 && ((s.stackRegs >> reg) & 1u) != 0;
 }
 
-bool HasAddressSizePrefix(const unsigned char* bytes, const X86Insn& insn) {
-    return std::find(bytes, bytes + insn.opcodeAt, 0x67) != bytes + insn.opcodeAt;
+void Track(StackState* s, int reg, StackAddress value) {
+    s->stackRegs = static_cast<uint8_t>(s->stackRegs | 1u << reg);
+    s->regs[static_cast<size_t>(reg)] = value;
 }
 
-MemoryOperand MemoryOf(const unsigned char* bytes, const X86Insn& insn) {
-    MemoryOperand m;
-    if (insn.modrmAt == 0 || (bytes[insn.modrmAt] >> 6) == 3) {
-        return m;
-    }
-    const unsigned modrm = bytes[insn.modrmAt], mod = modrm >> 6, rm = modrm & 7;
-    size_t at = insn.modrmAt + 1u;
-    m.present = true;
-    bool absolute = mod == 0 && rm == 5;
-    if (rm == 4) {
-        const unsigned sib = bytes[at++];
-        m.index = ((sib >> 3) & 7) == kEsp ? -1 : static_cast<int>((sib >> 3) & 7);
-        absolute = mod == 0 && (sib & 7) == 5;
-        m.base = absolute ? -1 : static_cast<int>(sib & 7);
-    } else if (!absolute) {
-        m.base = static_cast<int>(rm);
-    }
-    const size_t size = absolute || mod == 2 ? 4 : mod == 1 ? 1 : 0;
-    m.displacement = size == 0 ? 0 : Little(bytes + at, size);
-    return m;
+void Untrack(StackState* s, int reg) {
+    s->stackRegs = static_cast<uint8_t>(s->stackRegs & ~(1u << reg));
+    s->regs[static_cast<size_t>(reg)] = {};
 }
 
-// The most bytes an instruction's memory operand may span (x87 up to 10, vectors up to 32).
-int32_t AccessSize(const unsigned char* bytes, const X86Insn& insn) {
-    const unsigned char op = bytes[insn.opcodeAt];
-    switch (insn.map) {
-    case InsnMap::OneByte:
-        return op >= 0xD8 && op <= 0xDF ? 10 : 4;
-    case InsnMap::TwoByte:
-        return bytes[insn.opcodeAt + 1] >= 0xB6 && bytes[insn.opcodeAt + 1] <= 0xBF ? 4 : 16;
-    case InsnMap::Other:
-        break;
-    }
-    return 32;
+StackAddress& Esp(StackState* s) {
+    return s->regs[kEsp];
 }
 
-bool Is(const unsigned char* bytes, const X86Insn& insn, unsigned char op, unsigned char modrm) {
-    return insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == op && insn.modrmAt != 0 &&
-           bytes[insn.modrmAt] == modrm;
+// A stack address leaves the registers the walk follows: a pointer at or above the first
+// argument reaches the arguments.
+void Escape(StackState* s, StackAddress address) {
+    s->readsArgument |= address.offset + 1 > kFirstArgument;
 }
 
-// Group 1 (add, or, ..., cmp) with an immediate on ESP: the operation, or -1.
-int EspArithmetic(const unsigned char* bytes, const X86Insn& insn, int32_t* value) {
-    const unsigned char op = bytes[insn.opcodeAt];
-    if (insn.map != InsnMap::OneByte || (op != 0x81 && op != 0x83) || insn.operand16 ||
-        (bytes[insn.modrmAt] & 0xC7) != 0xC4) {
-        return -1;
-    }
-    *value = Little(bytes + insn.modrmAt + 1, op == 0x83 ? 1 : 4);
-    return (bytes[insn.modrmAt] >> 3) & 7;
-}
+enum class Place { NotStack, Stack, Unknown };
 
-// How many bytes the instruction pushes (negative: pops), apart from calls and returns.
-int32_t PushedBytes(const unsigned char* bytes, const X86Insn& insn) {
-    const unsigned char op = bytes[insn.opcodeAt];
-    const int32_t word = insn.operand16 ? 2 : 4;
-    if (insn.map == InsnMap::TwoByte) {
-        const unsigned char op2 = bytes[insn.opcodeAt + 1];
-        return op2 == 0xA0 || op2 == 0xA8 ? word : op2 == 0xA1 || op2 == 0xA9 ? -word : 0;
-    }
-    if (insn.map != InsnMap::OneByte) {
-        return 0;
-    }
-    if ((op >= 0x50 && op <= 0x57) || op == 0x68 || op == 0x6A || op == 0x9C || op == 0x06 ||
-        op == 0x0E || op == 0x16 || op == 0x1E ||
-        (op == 0xFF && ((bytes[insn.modrmAt] >> 3) & 7) == 6)) {
-        return word;
-    }
-    if ((op >= 0x58 && op <= 0x5F) || op == 0x9D || op == 0x07 || op == 0x17 || op == 0x1F ||
-        (op == 0x8F && ((bytes[insn.modrmAt] >> 3) & 7) == 0)) {
-        return -word;
-    }
-    return op == 0x60 ? 8 * word : op == 0x61 ? -8 * word : 0;
-}
-
-// call through a register or memory (the decoder lets it fall through, as it returns).
-bool IsIndirectCall(const unsigned char* bytes, const X86Insn& insn) {
-    return insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
-           ((bytes[insn.modrmAt] >> 3) & 7) == 2;
-}
-
-// Whether the instruction uses ESP in any way (its value, an address from it, the stack).
-bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperand& memory) {
-    const RegisterUse use = RegistersUsed(bytes, insn);
-    const uint8_t esp = 1u << kEsp;
-    return ((use.reads | use.writes) & esp) != 0 || memory.base == static_cast<int>(kEsp) ||
-           PushedBytes(bytes, insn) != 0 || insn.flow == InsnFlow::Call ||
-           IsIndirectCall(bytes, insn) || insn.flow == InsnFlow::Return ||
-           insn.flow == InsnFlow::ReturnPop ||
-           (insn.map == InsnMap::OneByte &&
-            (bytes[insn.opcodeAt] == 0xC8 || bytes[insn.opcodeAt] == 0xC9));
-}
-
-// Checks a memory operand (or an address taken with lea) against the arguments; false when it
-// cannot be placed.
-bool CheckAccess(StackState* s, const MemoryOperand& m, int32_t size, int32_t espBias,
-                 int32_t* offset) {
-    *offset = 0;
-    const bool onStack =
-        m.base == static_cast<int>(kEsp) || (m.base == static_cast<int>(kEbp) && s->frame);
-    if (!m.present || !onStack) {
-        return true;
+// Where a memory operand lies; espBias: how far ESP moves before the address is formed.
+Place PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias, StackAddress* at) {
+    if (!m.present || (!Tracked(s, m.base) && !Tracked(s, m.index))) {
+        return Place::NotStack;
     }
     if (m.index >= 0) {
-        return false;
+        return Place::Unknown; // an indexed stack address
     }
-    *offset = (m.base == static_cast<int>(kEsp) ? s->esp + espBias : s->ebp) + m.displacement;
-    s->readsArgument |= *offset + size > kFirstArgument;
-    if (m.base == static_cast<int>(kEsp) && s->espSlack != 0) {
-        *offset = 0; // only a bound: no register is known to hold the first argument
-    }
-    return true;
+    *at =
+        Plus(s.regs[static_cast<size_t>(m.base)], m.displacement + (m.base == kEsp ? espBias : 0));
+    return Place::Stack;
 }
 
 bool HoldsFirst(const StackState& s, int reg) {
@@ -198,18 +132,17 @@ bool HoldsFirst(const StackState& s, int reg) {
 }
 
 // A structure returned through a hidden pointer is written through it, or the pointer is
-// handed to a function that returns the structure (its own first argument). offset: where a
-// stack operand lies.
+// handed to a function that returns the structure (its own first argument).
 void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                    const MemoryOperand& m, int32_t offset) {
-    const unsigned char op = insn.map == InsnMap::OneByte ? bytes[insn.opcodeAt] : 0;
-    const bool toTop = m.base == static_cast<int>(kEsp) && offset == s->esp && s->espSlack == 0;
+                    const MemoryOperand& m, bool toTop) {
+    const int op = OneByteOpcode(bytes, insn);
+    const int reg = RegField(bytes, insn);
     if ((op >= 0x50 && op <= 0x57) || (m.present && toTop && op != 0x8B && op != 0x8A)) {
         s->firstOnTop = (op >= 0x50 && op <= 0x57 && HoldsFirst(*s, op & 7)) ||
-                        (op == 0x89 && HoldsFirst(*s, (bytes[insn.modrmAt] >> 3) & 7));
+                        (op == 0x89 && HoldsFirst(*s, reg));
     }
-    if (op == 0x89 && m.present && !toTop && HoldsFirst(*s, (bytes[insn.modrmAt] >> 3) & 7)) {
-        return; // stored elsewhere: an argument of a later place, or a copy of it
+    if (op == 0x89 && m.present && !toTop && HoldsFirst(*s, reg)) {
+        return; // stored elsewhere: an argument of a later call, or a copy of it
     }
     if (!HoldsFirst(*s, m.base) && !HoldsFirst(*s, m.index)) {
         return;
@@ -230,25 +163,20 @@ void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& in
     s->firstEscapes = true;
 }
 
-// Tracks which registers hold the first argument through loads and copies.
+// Tracks which registers hold the first argument through loads and copies; firstLoad: the
+// instruction's memory operand is exactly the first argument.
 void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                        const MemoryOperand& m, int32_t offset) {
+                        const MemoryOperand& m, bool firstLoad, bool toTop) {
     const RegisterUse use = RegistersUsed(bytes, insn);
-    const unsigned char op = bytes[insn.opcodeAt];
+    const int op = OneByteOpcode(bytes, insn);
     uint8_t holds = s->holdsFirst & static_cast<uint8_t>(~use.writes);
-    NoteUseOfFirst(s, bytes, insn, m, offset);
-    if (insn.map == InsnMap::OneByte && !insn.operand16 && (op == 0x8B || op == 0x89)) {
-        const unsigned modrm = bytes[insn.modrmAt], reg = (modrm >> 3) & 7, rm = modrm & 7;
-        const bool stackLoad =
-            op == 0x8B && m.present &&
-            (m.base == static_cast<int>(kEsp) || (m.base == static_cast<int>(kEbp) && s->frame));
-        if (stackLoad && offset == kFirstArgument) {
+    NoteUseOfFirst(s, bytes, insn, m, toTop);
+    if (!insn.operand16 && (op == 0x8B || op == 0x89)) {
+        const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+        if (op == 0x8B && firstLoad) {
             holds |= static_cast<uint8_t>(1u << reg);
-        } else if (!m.present) {
-            const unsigned from = op == 0x8B ? rm : reg, to = op == 0x8B ? reg : rm;
-            if ((s->holdsFirst >> from) & 1u) {
-                holds |= static_cast<uint8_t>(1u << to);
-            }
+        } else if (rm >= 0 && HoldsFirst(*s, op == 0x8B ? rm : reg)) {
+            holds |= static_cast<uint8_t>(1u << (op == 0x8B ? reg : rm));
         }
     }
     s->holdsFirst = holds;
@@ -256,71 +184,180 @@ void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn
 
 enum class Effect { Next, CannotTell };
 
-// What the instruction does to ESP and EBP, other than as a call or return.
+// Whether address lies in the size bytes from start (both from the same alignment of ESP).
+bool Within(StackAddress address, StackAddress start, int32_t size) {
+    return address.slack == start.slack && address.offset >= start.offset &&
+           address.offset < start.offset + size;
+}
+
+const Slot* FindSlot(const StackState& s, StackAddress at) {
+    for (size_t i = 0; i < s.slotCount; ++i) {
+        if (s.slots[i].at == at) {
+            return &s.slots[i];
+        }
+    }
+    return nullptr;
+}
+
+// Forgets the slots that the size bytes at start overlap (a slot of another alignment too).
+void ForgetSlots(StackState* s, StackAddress start, int32_t size) {
+    size_t kept = 0;
+    for (size_t i = 0; i < s->slotCount; ++i) {
+        const Slot slot = s->slots[i];
+        const bool overlaps =
+            slot.at.slack != start.slack ||
+            (slot.at.offset + 4 > start.offset && slot.at.offset < start.offset + size);
+        if (!overlaps) {
+            s->slots[kept++] = slot;
+        }
+    }
+    std::fill(s->slots.begin() + static_cast<std::ptrdiff_t>(kept), s->slots.end(), Slot{});
+    s->slotCount = static_cast<uint8_t>(kept);
+}
+
+// Keeps a stack address stored at `at`; with all slots taken, it is handed to what the walk
+// does not follow.
+void SetSlot(StackState* s, StackAddress at, StackAddress value) {
+    ForgetSlots(s, at, 4);
+    if (s->slotCount == kMaxSlots) {
+        Escape(s, value);
+    } else {
+        s->slots[s->slotCount++] = {at, value};
+    }
+}
+
+// pop reg (or the pop half of leave): the saved stack address if the slot at ESP holds one.
+Effect Pop(StackState* s, int reg) {
+    const Slot* slot = FindSlot(*s, Esp(s));
+    const bool known = slot != nullptr;
+    const StackAddress value = known ? slot->value : StackAddress{};
+    Esp(s) = Plus(Esp(s), 4);
+    if (reg == kEsp) {
+        Esp(s) = value;
+        return known ? Effect::Next : Effect::CannotTell;
+    }
+    if (known) {
+        Track(s, reg, value);
+    } else {
+        Untrack(s, reg);
+    }
+    return Effect::Next;
+}
+
+// push reg: a stack address pushed is kept as the slot's.
+void PushRegister(StackState* s, int reg) {
+    const StackAddress value = s->regs[static_cast<size_t>(reg)];
+    const bool known = Tracked(*s, reg);
+    Esp(s) = Plus(Esp(s), -4);
+    s->pushed += 4;
+    if (known) {
+        SetSlot(s, Esp(s), value);
+    } else {
+        ForgetSlots(s, Esp(s), 4);
+    }
+}
+
+// mov, lea and the stack instructions that move stack addresses between registers and the
+// slot; false when the instruction is none of them.
+bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn, Place place,
+                 StackAddress at, Effect* effect) {
+    const int op = insn.operand16 ? -1 : OneByteOpcode(bytes, insn);
+    const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+    *effect = Effect::Next;
+    if (op >= 0x50 && op <= 0x57) {
+        PushRegister(s, op & 7);
+    } else if (op >= 0x58 && op <= 0x5F) {
+        s->pushed -= std::min(s->pushed, 4u);
+        *effect = Pop(s, op & 7);
+    } else if (op == 0xC9) { // leave
+        if (!Tracked(*s, kEbp)) {
+            *effect = Effect::CannotTell;
+        } else {
+            Esp(s) = s->regs[kEbp];
+            *effect = Pop(s, kEbp);
+        }
+    } else if (op == 0x8D || (op == 0x8B && rm < 0)) { // lea reg, [m]; mov reg, [m]
+        const Slot* slot = op == 0x8B && place == Place::Stack ? FindSlot(*s, at) : nullptr;
+        if (op == 0x8D && place == Place::Stack) {
+            Track(s, reg, at);
+        } else if (slot != nullptr) {
+            Track(s, reg, slot->value);
+        } else if (reg == kEsp) {
+            *effect = Effect::CannotTell;
+        } else {
+            Untrack(s, reg);
+        }
+    } else if ((op == 0x8B || op == 0x89) && rm >= 0) { // mov reg, reg
+        const int to = op == 0x8B ? reg : rm, from = op == 0x8B ? rm : reg;
+        if (Tracked(*s, from)) {
+            Track(s, to, s->regs[static_cast<size_t>(from)]);
+        } else if (to == kEsp) {
+            *effect = Effect::CannotTell;
+        } else {
+            Untrack(s, to);
+        }
+    } else if (op == 0x89 && Tracked(*s, reg)) { // mov [m], reg holding a stack address
+        if (place == Place::Stack) {
+            SetSlot(s, at, s->regs[static_cast<size_t>(reg)]);
+        } else {
+            Escape(s, s->regs[static_cast<size_t>(reg)]);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// What the instruction does to ESP and the registers followed, other than as a call or return.
 Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                 const MemoryOperand& m) {
-    const unsigned char op = bytes[insn.opcodeAt];
+                 const MemoryOperand& m, Place place, StackAddress at) {
     int32_t value = 0;
     const int arithmetic = EspArithmetic(bytes, insn, &value);
     if (arithmetic == 0 || arithmetic == 5) { // add, sub
-        s->esp += arithmetic == 0 ? value : -value;
+        Esp(s) = Plus(Esp(s), arithmetic == 0 ? value : -value);
         return Effect::Next;
     }
     if (arithmetic == 4) { // and esp, mask: aligned down by up to ~mask bytes
-        s->espSlack += ~static_cast<uint32_t>(value);
-        return s->espSlack <= kMaxSlack ? Effect::Next : Effect::CannotTell;
+        Esp(s).slack += ~static_cast<uint32_t>(value);
+        return Esp(s).slack <= kMaxSlack ? Effect::Next : Effect::CannotTell;
     }
-    if (arithmetic == 7) { // cmp
-        return Effect::Next;
+    if (arithmetic >= 0) { // cmp; or, adc, sbb, xor: not followed
+        return arithmetic == 7 ? Effect::Next : Effect::CannotTell;
     }
-    if (Is(bytes, insn, 0x8B, 0xEC) || Is(bytes, insn, 0x89, 0xE5)) { // mov ebp, esp
-        s->frame = s->espSlack == 0;
-        s->ebp = s->esp;
-        return s->frame ? Effect::Next : Effect::CannotTell;
+    if (place == Place::Stack && OneByteOpcode(bytes, insn) != 0x8B) {
+        ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
     }
-    if (Is(bytes, insn, 0x8B, 0xE5) || Is(bytes, insn, 0x89, 0xEC) ||
-        (insn.map == InsnMap::OneByte && op == 0xC9)) { // mov esp, ebp; leave
-        if (!s->frame) {
-            return Effect::CannotTell;
-        }
-        s->esp = s->ebp;
-        s->espSlack = 0;
-        if (op == 0xC9) {
-            s->esp += 4;
-            s->frame = false;
-        }
-        return Effect::Next;
+    Effect effect = Effect::Next;
+    if (MoveAddress(s, bytes, insn, place, at, &effect)) {
+        return effect;
     }
-    if (insn.map == InsnMap::OneByte && op == 0x8D && ((bytes[insn.modrmAt] >> 3) & 7) == kEsp) {
-        // lea esp, [ebp+d] or [esp+d]
-        if (m.index >= 0 || (m.base == static_cast<int>(kEbp) && !s->frame) ||
-            (m.base != static_cast<int>(kEbp) && m.base != static_cast<int>(kEsp))) {
-            return Effect::CannotTell;
-        }
-        s->esp = (m.base == static_cast<int>(kEbp) ? s->ebp : s->esp) + m.displacement;
-        s->espSlack = m.base == static_cast<int>(kEbp) ? 0 : s->espSlack;
-        return Effect::Next;
+    const int op = OneByteOpcode(bytes, insn);
+    if (op == 0xC8 || op == 0x61) { // enter, popad
+        return Effect::CannotTell;
     }
     const int32_t pushed = PushedBytes(bytes, insn);
-    if (insn.map == InsnMap::OneByte && (op == 0x54 || op == 0x5C || op == 0xC8)) {
-        return Effect::CannotTell; // push esp, pop esp, enter
-    }
-    if ((insn.map == InsnMap::OneByte && op == 0x5D) || op == 0x61) { // pop ebp, popad
-        s->frame = false;
-    }
-    s->esp -= pushed;
+    Esp(s) = Plus(Esp(s), -pushed);
     s->pushed = pushed > 0 ? s->pushed + static_cast<uint32_t>(pushed)
                            : s->pushed - std::min(s->pushed, static_cast<uint32_t>(-pushed));
-    const RegisterUse use = RegistersUsed(bytes, insn);
-    const uint8_t valueReads = static_cast<uint8_t>(
-        use.reads & ~((m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u)));
-    const bool copiesFrame = s->frame && ((valueReads >> kEbp) & 1u) != 0 &&
-                             !(op == 0x55 && insn.map == InsnMap::OneByte);
-    if (((use.writes | valueReads) >> kEsp) & 1u || copiesFrame) {
-        return Effect::CannotTell; // ESP set or copied in a way not followed
+    if (pushed > 0) {
+        ForgetSlots(s, Esp(s), pushed);
     }
-    if ((use.writes >> kEbp) & 1u) {
-        s->frame = false;
+    const RegisterUse use = RegistersUsed(bytes, insn);
+    const unsigned addressing =
+        (m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u);
+    // Any other use of a stack address as a value hands it to what the walk does not follow
+    // (and may change it: the register's reads and writes are not told apart here).
+    for (int reg = 0; reg < 8; ++reg) {
+        const bool read = Tracked(*s, reg) && ((use.reads & ~addressing) >> reg & 1u) != 0;
+        if ((read || (use.writes >> reg & 1u) != 0) && reg == kEsp) {
+            return Effect::CannotTell;
+        }
+        if (read) {
+            Escape(s, s->regs[static_cast<size_t>(reg)]);
+        }
+        if (read || (use.writes >> reg & 1u) != 0) {
+            Untrack(s, reg);
+        }
     }
     return Effect::Next;
 }
@@ -337,21 +374,29 @@ void Push(StackWalk* walk, const StackState& s) {
     }
 }
 
+// The end of a path that does not return (its reads count all the same).
+void End(StackWalk* walk, const StackState& s) {
+    walk->readsArgument |= s.readsArgument;
+}
+
 // Continues a path at next, or ends it at another export's entry (the code before did not
 // return).
 void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
     if (IsOtherEntry(walk->image, next)) {
-        walk->readsArgument |= s.readsArgument;
+        End(walk, s);
     } else {
         s.rva = next;
         Push(walk, s);
     }
 }
 
-void Return(StackWalk* walk, const StackState& s) {
-    if (s.espSlack != 0) {
+void Return(StackWalk* walk, StackState s) {
+    if (s.regs[kEsp].slack != 0) {
         walk->cannotTell = true;
-    } else if (s.esp == 0) {
+    } else if (s.regs[kEsp].offset == 0) {
+        if (Tracked(s, 0)) {
+            Escape(&s, s.regs[0]); // handed back in EAX
+        }
         walk->returned = true;
         walk->readsArgument |= s.readsArgument;
         walk->returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
@@ -360,8 +405,19 @@ void Return(StackWalk* walk, const StackState& s) {
     }
 }
 
-// The callee returns having popped up to what was pushed for it; EAX, ECX and EDX are its.
+// The callee returns having popped up to what was pushed for it; a stack address among its
+// arguments is handed to it; EAX, ECX and EDX are its. A stack address left in ECX or EDX is
+// not taken as handed over: gcc's realigned frames keep the argument pointer in ECX.
 void AfterCall(StackState* s) {
+    const StackAddress esp = s->regs[kEsp];
+    for (size_t i = 0; i < s->slotCount; ++i) {
+        if (Within(s->slots[i].at, esp, static_cast<int32_t>(s->pushed))) {
+            Escape(s, s->slots[i].value);
+        }
+    }
+    for (int reg = 0; reg < 3; ++reg) {
+        Untrack(s, reg);
+    }
     s->firstEscapes |= s->firstOnTop;
     s->firstOnTop = false;
     s->calleePop = std::min(s->pushed, kMaxCalleePop);
@@ -372,21 +428,25 @@ void AfterCall(StackState* s) {
 // One instruction of a path whose callee pops are settled.
 void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
     const MemoryOperand m = MemoryOf(bytes, insn);
-    const unsigned char op = bytes[insn.opcodeAt];
-    const bool lea = insn.map == InsnMap::OneByte && op == 0x8D;
-    const bool popToMemory = insn.map == InsnMap::OneByte && op == 0x8F;
-    int32_t offset = 0;
-    if (!CheckAccess(&s, m, lea ? 1 : AccessSize(bytes, insn), popToMemory ? 4 : 0, &offset)) {
+    const int op = OneByteOpcode(bytes, insn);
+    StackAddress at;
+    const Place place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
+    if (place == Place::Unknown) {
         walk->cannotTell = true;
         return;
     }
-    TrackFirstArgument(&s, bytes, insn, m, offset);
-    const int32_t espBefore = s.esp;
-    if (MoveStack(&s, bytes, insn, m) == Effect::CannotTell) {
+    if (place == Place::Stack && op != 0x8D) {
+        s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
+    }
+    const bool exact = place == Place::Stack && at.slack == 0;
+    TrackFirstArgument(&s, bytes, insn, m, exact && at.offset == kFirstArgument,
+                       place == Place::Stack && at == s.regs[kEsp]);
+    const StackAddress espBefore = s.regs[kEsp];
+    if (MoveStack(&s, bytes, insn, m, place, at) == Effect::CannotTell) {
         walk->cannotTell = true;
         return;
     }
-    if (s.esp != espBefore && !(insn.map == InsnMap::OneByte && op >= 0x50 && op <= 0x57)) {
+    if (!(s.regs[kEsp] == espBefore) && !(op >= 0x50 && op <= 0x57)) {
         s.firstOnTop = false;
     }
     const uint32_t next = s.rva + insn.length;
@@ -409,9 +469,8 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         return;
     case InsnFlow::Call: {
         const auto known = walk->image.callReturns->find(target);
-        const bool direct = insn.map == InsnMap::OneByte && op == 0xE8;
-        if (direct && known != walk->image.callReturns->end() && !known->second) {
-            walk->readsArgument |= s.readsArgument; // a call that never returns ends the path
+        if (known != walk->image.callReturns->end() && !known->second) {
+            End(walk, s); // a call that never returns
             return;
         }
         AfterCall(&s);
@@ -423,7 +482,7 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         Return(walk, s);
         return;
     case InsnFlow::Stop:
-        walk->readsArgument |= s.readsArgument;
+        End(walk, s);
         return;
     case InsnFlow::JumpTable:
     case InsnFlow::JumpPointer:
@@ -434,11 +493,20 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     walk->cannotTell = true;
 }
 
+// Whether the instruction uses ESP in any way (its value, an address from it, the stack).
+bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperand& memory) {
+    const RegisterUse use = RegistersUsed(bytes, insn);
+    const int op = OneByteOpcode(bytes, insn);
+    return (((use.reads | use.writes) >> kEsp) & 1u) != 0 || memory.base == kEsp ||
+           PushedBytes(bytes, insn) != 0 || insn.flow == InsnFlow::Call ||
+           IsIndirectCall(bytes, insn) || insn.flow == InsnFlow::Return ||
+           insn.flow == InsnFlow::ReturnPop || op == 0xC8 || op == 0xC9;
+}
+
 // Settles what the last call popped, when this instruction is the first to use ESP after it.
 void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
-    const MemoryOperand m = MemoryOf(bytes, insn);
     int32_t value = 0;
-    if (s.calleePop == 0 || !UsesEsp(bytes, insn, m)) {
+    if (s.calleePop == 0 || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
         Step(walk, s, bytes, insn);
         return;
     }
@@ -451,7 +519,7 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
     }
     for (uint32_t pop = 0; pop <= most && !walk->cannotTell; pop += 4) {
         StackState guess = s;
-        guess.esp += static_cast<int32_t>(pop);
+        guess.regs[kEsp] = Plus(guess.regs[kEsp], static_cast<int32_t>(pop));
         Step(walk, guess, bytes, insn);
     }
 }
@@ -460,7 +528,9 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
 
 StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry) {
     StackWalk walk{image, {}, {}, false, false, false, true, 0, false};
-    Push(&walk, StackState{entry, 0, 0, 0, false, 0, 0, 0, false, 0, false, false});
+    StackState start;
+    start.rva = entry;
+    Push(&walk, start);
     while (!walk.pending.empty() && !walk.cannotTell) {
         const StackState s = walk.pending.back();
         walk.pending.pop_back();
@@ -473,11 +543,11 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry) {
         }
         Settle(&walk, s, bytes, insn);
     }
-    const bool followed = !walk.cannotTell && walk.returned;
     // Structures of 1, 2, 4 or 8 bytes come back in EAX (and EDX), not through a pointer.
     const uint8_t written = walk.firstWritten;
     const bool structureSized = walk.firstEscapes || (written != 0 && written != 1 &&
                                                       written != 2 && written != 4 && written != 8);
+    const bool followed = !walk.cannotTell && walk.returned;
     return {followed, followed && walk.readsArgument,
             followed && walk.returnsFirst && structureSized};
 }
