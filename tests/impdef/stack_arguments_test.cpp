@@ -139,7 +139,10 @@ const StackCase kCases[] = {
 
 TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
     for (const StackCase& c : kCases) {
-        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva);
+        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, false);
+        const StackArgumentUse quick = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, true);
+        EXPECT_EQ(quick.followed && quick.readsArgument, use.followed && use.readsArgument)
+            << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
         EXPECT_EQ(use.returnsFirst, c.returnsFirst) << c.what;
@@ -149,7 +152,7 @@ TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
 TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
     std::vector<unsigned char> code(20000, 0x90); // nop ... ret
     code.push_back(0xC3);
-    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva).followed);
+    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva, false).followed);
 }
 
 } // namespace

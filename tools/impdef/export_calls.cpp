@@ -72,7 +72,10 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
         if (finding.kind == CallKind::PlainReturn || finding.kind == CallKind::Stdcall) {
             auto known = stackUse.find(entry.address);
             if (known == stackUse.end()) {
-                known = stackUse.emplace(entry.address, FindStackArgumentUse(code, entry.address))
+                const bool stopAtRead = finding.kind == CallKind::PlainReturn;
+                known = stackUse
+                            .emplace(entry.address,
+                                     FindStackArgumentUse(code, entry.address, stopAtRead))
                             .first;
             }
             AddStackFindings(known->second, &finding);

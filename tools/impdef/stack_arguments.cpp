@@ -13,7 +13,7 @@
 namespace {
 
 // Instructions followed per export, counting each (address, stack state) once.
-constexpr size_t kMaxSteps = 4096;
+constexpr size_t kMaxSteps = 256;
 // A call is taken to pop at most this many bytes of what was pushed before it.
 constexpr uint32_t kMaxCalleePop = 64;
 // The most `and esp, mask` may move ESP (a page).
@@ -68,10 +68,11 @@ struct StackState {
     uint8_t firstWritten = 0;
     bool firstEscapes = false;
     bool firstOnTop = false; // the first argument lies at [esp], as the first argument of a call
+    bool guessed = false;    // ESP on this path rests on a guess of what a callee popped
 
     auto Key() const {
         return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, holdsFirst,
-                        readsArgument, firstWritten, firstEscapes, firstOnTop);
+                        readsArgument, firstWritten, firstEscapes, firstOnTop, guessed);
     }
     bool operator<(const StackState& other) const { return Key() < other.Key(); }
 };
@@ -86,6 +87,26 @@ struct StackWalk {
     bool returnsFirst = true;
     uint8_t firstWritten = 0;
     bool firstEscapes = false;
+    bool stopAtRead;          // only whether it reads an argument is wanted
+    bool certainRead = false; // a path without guesses read one
+};
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+
+    // The code at rva up to the window's end, at least an instruction's length where the
+    // image has it; 0 when rva is no code.
+    size_t At(const CodeImage& image, uint32_t at, const unsigned char** code) {
+        if (at < rva || at - rva >= count || count - (at - rva) < kMaxInsnLength) {
+            rva = at;
+            count = image.code(at, bytes, sizeof bytes);
+        }
+        *code = bytes + (at - rva);
+        return count - (at - rva);
+    }
 };
 
 bool Tracked(const StackState& s, int reg) {
@@ -446,6 +467,10 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         walk->cannotTell = true;
         return;
     }
+    if (walk->stopAtRead && s.readsArgument && !s.guessed) {
+        walk->certainRead = true;
+        return;
+    }
     if (!(s.regs[kEsp] == espBefore) && !(op >= 0x50 && op <= 0x57)) {
         s.firstOnTop = false;
     }
@@ -520,23 +545,25 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
     for (uint32_t pop = 0; pop <= most && !walk->cannotTell; pop += 4) {
         StackState guess = s;
         guess.regs[kEsp] = Plus(guess.regs[kEsp], static_cast<int32_t>(pop));
+        guess.guessed = true;
         Step(walk, guess, bytes, insn);
     }
 }
 
 } // namespace
 
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry) {
-    StackWalk walk{image, {}, {}, false, false, false, true, 0, false};
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead) {
+    StackWalk walk{image, {}, {}, false, false, false, true, 0, false, stopAtRead};
     StackState start;
     start.rva = entry;
+    CodeWindow window;
     Push(&walk, start);
-    while (!walk.pending.empty() && !walk.cannotTell) {
+    while (!walk.pending.empty() && !walk.cannotTell && !walk.certainRead) {
         const StackState s = walk.pending.back();
         walk.pending.pop_back();
-        unsigned char bytes[kMaxInsnLength] = {};
+        const unsigned char* bytes = nullptr;
         X86Insn insn{};
-        const size_t got = image.code(s.rva, bytes, sizeof bytes);
+        const size_t got = window.At(image, s.rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
             walk.cannotTell = true;
             break;
@@ -547,6 +574,9 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry) {
     const uint8_t written = walk.firstWritten;
     const bool structureSized = walk.firstEscapes || (written != 0 && written != 1 &&
                                                       written != 2 && written != 4 && written != 8);
+    if (walk.certainRead) {
+        return {true, true, false};
+    }
     const bool followed = !walk.cannotTell && walk.returned;
     return {followed, followed && walk.readsArgument,
             followed && walk.returnsFirst && structureSized};

@@ -18,4 +18,6 @@ struct StackArgumentUse {
     bool returnsFirst;
 };
 
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry);
+// stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
+// a path that rests on no guess of what a callee popped (returnsFirst is then false).
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead);
