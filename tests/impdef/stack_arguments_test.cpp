@@ -139,20 +139,18 @@ const StackCase kCases[] = {
 
 TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
     for (const StackCase& c : kCases) {
-        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, false);
-        const StackArgumentUse quick = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, true);
-        EXPECT_EQ(quick.followed && quick.readsArgument, use.followed && use.readsArgument)
-            << c.what;
+        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, true);
+        const StackArgumentUse first = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, false);
+        EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
-        EXPECT_EQ(use.returnsFirst, c.returnsFirst) << c.what;
     }
 }
 
 TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
     std::vector<unsigned char> code(20000, 0x90); // nop ... ret
     code.push_back(0xC3);
-    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva, false).followed);
+    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva, true).followed);
 }
 
 } // namespace

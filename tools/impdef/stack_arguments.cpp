@@ -12,8 +12,9 @@
 
 namespace {
 
-// Instructions followed per export, counting each (address, stack state) once.
-constexpr size_t kMaxSteps = 256;
+// Instructions followed per export (a path is followed again only from a jump or branch
+// target it reaches in another stack state).
+constexpr size_t kMaxSteps = 8192;
 // A call is taken to pop at most this many bytes of what was pushed before it.
 constexpr uint32_t kMaxCalleePop = 64;
 // The most `and esp, mask` may move ESP (a page).
@@ -89,6 +90,7 @@ struct StackWalk {
     bool firstEscapes = false;
     bool stopAtRead;          // only whether it reads an argument is wanted
     bool certainRead = false; // a path without guesses read one
+    bool settled = false;     // a return that does not hand back the first argument was seen
 };
 
 // Code read ahead, so that one read of the image serves several instructions.
@@ -336,6 +338,7 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     const int arithmetic = EspArithmetic(bytes, insn, &value);
     if (arithmetic == 0 || arithmetic == 5) { // add, sub
         Esp(s) = Plus(Esp(s), arithmetic == 0 ? value : -value);
+        s->pushed = arithmetic == 5 ? 0 : s->pushed; // what was pushed before locals is saved
         return Effect::Next;
     }
     if (arithmetic == 4) { // and esp, mask: aligned down by up to ~mask bytes
@@ -387,10 +390,9 @@ bool IsOtherEntry(const CodeImage& image, uint32_t rva) {
     return std::binary_search(image.entries.begin(), image.entries.end(), rva);
 }
 
+// A path continues at a jump or branch target, unless it was there in the same state.
 void Push(StackWalk* walk, const StackState& s) {
-    if (walk->seen.size() >= kMaxSteps) {
-        walk->cannotTell = true;
-    } else if (walk->seen.insert(s).second) {
+    if (walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
 }
@@ -407,7 +409,7 @@ void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
         End(walk, s);
     } else {
         s.rva = next;
-        Push(walk, s);
+        walk->pending.push_back(s);
     }
 }
 
@@ -421,6 +423,7 @@ void Return(StackWalk* walk, StackState s) {
         walk->returned = true;
         walk->readsArgument |= s.readsArgument;
         walk->returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
+        walk->settled |= !walk->stopAtRead && !walk->returnsFirst;
         walk->firstWritten = std::max(walk->firstWritten, s.firstWritten);
         walk->firstEscapes |= s.firstEscapes;
     }
@@ -558,7 +561,12 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
     start.rva = entry;
     CodeWindow window;
     Push(&walk, start);
-    while (!walk.pending.empty() && !walk.cannotTell && !walk.certainRead) {
+    for (size_t steps = 0;
+         !walk.pending.empty() && !walk.cannotTell && !walk.certainRead && !walk.settled; ++steps) {
+        if (steps == kMaxSteps) {
+            walk.cannotTell = true;
+            break;
+        }
         const StackState s = walk.pending.back();
         walk.pending.pop_back();
         const unsigned char* bytes = nullptr;
@@ -574,8 +582,8 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
     const uint8_t written = walk.firstWritten;
     const bool structureSized = walk.firstEscapes || (written != 0 && written != 1 &&
                                                       written != 2 && written != 4 && written != 8);
-    if (walk.certainRead) {
-        return {true, true, false};
+    if (walk.certainRead || walk.settled) {
+        return {true, true, false}; // what was wanted is known
     }
     const bool followed = !walk.cannotTell && walk.returned;
     return {followed, followed && walk.readsArgument,

@@ -20,4 +20,6 @@ struct StackArgumentUse {
 
 // stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
 // a path that rests on no guess of what a callee popped (returnsFirst is then false).
+// Otherwise only returnsFirst is wanted, and the walk stops at the first return that does not
+// hand back the first argument (readsArgument is then true).
 StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead);
