@@ -143,6 +143,20 @@ const FindingCase kFindingCases[] = {
      "well",
      "    Both ; stdcall, 8 bytes of arguments (found in its code); the DLL exports _Both@8 as "
      "well"},
+    {{10, true, "NoArgs", false, false, "", 0},
+     {CallKind::PlainReturn, 0, "", false, true},
+     "    NoArgs @10\r\n    _NoArgs@0 == NoArgs ; the same function for a caller that declares it "
+     "__stdcall: its code reads no stack argument and returns with ret",
+     "    NoArgs\r\n    _NoArgs@0 == NoArgs ; the same function for a caller that declares it "
+     "__stdcall: its code reads no stack argument and returns with ret"},
+    {{11, true, "Trip", false, false, "", 0},
+     {CallKind::Stdcall, 12, "", false, false, true},
+     "    _Trip@12 @11 ; stdcall, 12 bytes of arguments (found in its code)\r\n    _Trip@8 == "
+     "Trip ; the same function for a caller that declares it returning a structure: its code "
+     "hands back its first argument in eax, which may be a hidden pointer that _Trip@8 leaves "
+     "out",
+     "    Trip ; stdcall: a Visual C++ caller needs _Trip@12, or _Trip@8 if it returns a "
+     "structure through a hidden first argument (found in its code)"},
     {{0, false, "", false, false, "", 0},
      kNotExamined,
      "    ; ordinal 0 has no name and is left out",
@@ -169,7 +183,7 @@ TEST(DefWriter, CountsStdcallAndUnknownFindings) {
         calls.push_back(c.call);
     }
     const DefCounts counts = CountExports(table, calls);
-    EXPECT_EQ(counts.stdcall, 4u);
+    EXPECT_EQ(counts.stdcall, 5u);
     EXPECT_EQ(counts.unknown, 1u);
 }
 

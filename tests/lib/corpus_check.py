@@ -9,7 +9,9 @@ differences are intended and counted: Lib imports by the ordinal the .def gives 
 name); an entry name@N gets the symbol _name@N (lld-link: name@N), and so does any other name
 with an '@' that is no decoration (lld-link takes every such name as decorated); a .def
 without exports (names only, when a DLL has only ordinal-only exports) is refused by Lib
-(lld-link makes an empty library). Any other difference is a problem. Prints the figures and
+(lld-link makes an empty library); a second name `_name@N == name` is an import object of
+`name` in Lib's library (lld-link: a weak alias of the entry it names). Any other difference
+is a problem. Prints the figures and
 every problem; exits 1 on any.
 """
 import argparse
@@ -23,7 +25,8 @@ import subprocess
 import sys
 import tempfile
 
-COUNTS = ("exports", "ordinal rule", "name@N symbol", "other @ symbol", "empty .def")
+COUNTS = ("exports", "ordinal rule", "name@N symbol", "other @ symbol", "empty .def",
+          "second name")
 STDCALL = re.compile(r"[^_@?][^@]*@[0-9]+$")  # name@N as a user or a DLL writes it
 
 
@@ -66,7 +69,8 @@ def short_imports(path):
 
 
 def def_entries(path):
-    """Entry names of the .def that are imported (not PRIVATE)."""
+    """Entry names of the .def that are imported (not PRIVATE), each with the name after
+    `==` (or None)."""
     entries, in_exports = [], False
     with open(path, encoding="latin-1") as f:
         for line in f:
@@ -76,16 +80,20 @@ def def_entries(path):
             if words[0] == "EXPORTS":
                 in_exports = True
             elif in_exports and "PRIVATE" not in words[1:]:
-                entries.append(words[0].strip('"'))
+                target = words[2].strip('"') if words[1:2] == ["=="] else None
+                entries.append((words[0].strip('"'), target))
     return entries
 
 
 def compare(entries, ours, theirs, counts):
     """Counts the intended differences; returns the others."""
     problems = []
-    for name in entries:
+    for name, target in entries:
         our = next((s for s in (name, "_" + name) if s in ours), None)
         their = next((s for s in (name, "_" + name) if s in theirs), None)
+        if target and their is None and our and ours[our][1] == target:
+            counts["second name"] += 1
+            continue
         if our is None or their is None:
             problems.append(f"{name}: ours {our}, lld-link's {their}")
             continue
@@ -179,7 +187,8 @@ def main():
           f"other differences; intended: {totals['ordinal rule']} imported by ordinal "
           f"(lld-link: by name), {totals['name@N symbol']} name@N given the symbol _name@N, "
           f"{totals['other @ symbol']} other names with '@' given a '_', "
-          f"{totals['empty .def']} .def files without exports refused")
+          f"{totals['empty .def']} .def files without exports refused, "
+          f"{totals['second name']} second names (lld-link: weak aliases)")
     return 1 if failed else 0
 
 

@@ -25,6 +25,11 @@ struct CallFinding {
     uint32_t argumentBytes; // Stdcall
     std::string reason;     // Unknown: why, worded to follow "calling convention unknown: "
     bool nameTaken = false; // Stdcall: the DLL exports the decorated name itself as well
+    // PlainReturn: its code reads no stack argument, so a stdcall caller's _name@0 fits too.
+    bool noStackArguments = false;
+    // Stdcall: its code hands back its first argument in eax, as a function returning a
+    // structure through a hidden pointer does, whose decoration counts 4 bytes less.
+    bool mayReturnStructure = false;
 };
 
 // The instructions decoded so far and what each leads to (call_analysis.cpp).

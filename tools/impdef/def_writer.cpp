@@ -104,14 +104,49 @@ std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool 
                    " bytes of arguments (found in its code); the DLL exports " +
                    StdcallName(entry.name, call.argumentBytes) + " as well";
         }
-        return decorated ? "stdcall, " + bytes + " bytes of arguments (found in its code)"
-                         : "stdcall: a Visual C++ caller needs " +
-                               StdcallName(entry.name, call.argumentBytes) + " (found in its code)";
+        if (decorated) {
+            return "stdcall, " + bytes + " bytes of arguments (found in its code)";
+        }
+        const std::string other =
+            call.mayReturnStructure
+                ? ", or " + StdcallName(entry.name, call.argumentBytes - 4) +
+                      " if it returns a structure through a hidden first argument"
+                : "";
+        return "stdcall: a Visual C++ caller needs " + StdcallName(entry.name, call.argumentBytes) +
+               other + " (found in its code)";
     }
     if (call.kind == CallKind::Unknown) {
         return "calling convention unknown: " + call.reason + "; check this line";
     }
     return "";
+}
+
+// The second name of a function, for a caller that declares it otherwise than its code shows:
+// without arguments, where a cdecl call and a stdcall call are the same instructions; or
+// returning a structure through a hidden pointer, which the decoration does not count. It
+// imports the same export by name (lld-link refuses a shared ordinal).
+std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool writable,
+                       bool decorated) {
+    if (!writable) {
+        return "";
+    }
+    std::string why;
+    uint32_t bytes = 0;
+    if (call.kind == CallKind::PlainReturn && call.noStackArguments) {
+        why = "the same function for a caller that declares it __stdcall: its code reads no "
+              "stack argument and returns with ret";
+    } else if (call.kind == CallKind::Stdcall && call.mayReturnStructure && decorated) {
+        bytes = call.argumentBytes - 4;
+        why = "the same function for a caller that declares it returning a structure: its "
+              "code hands back its first argument in eax, which may be a hidden pointer that " +
+              StdcallName(entry.name, bytes) + " leaves out";
+    } else {
+        return "";
+    }
+    std::string line =
+        kIndent + DefToken(StdcallName(entry.name, bytes)) + " == " + DefToken(entry.name);
+    AppendComment(&line, why);
+    return line + kEol;
 }
 
 // EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; comment]...
@@ -152,7 +187,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     if (call.kind == CallKind::Stdcall || call.kind == CallKind::Unknown) {
         AppendComment(&line, CallComment(entry, call, decorate));
     }
-    return line + kEol;
+    return line + kEol + SecondName(entry, call, writable, decorate);
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 
 #include "import_table.h"
 #include "name_decoration.h"
+#include "stack_arguments.h"
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -29,6 +31,18 @@ bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool execut
     return *count != 0;
 }
 
+// What the stack walk adds to a finding: the _name@0 alias for a plain return that reads no
+// argument, and the second candidate for ret N when the first argument comes back in EAX (a
+// structure returned through a hidden pointer, which the decoration leaves out, looks the
+// same as a function returning its first pointer argument).
+void AddStackFindings(const StackArgumentUse& use, CallFinding* finding) {
+    if (finding->kind == CallKind::PlainReturn) {
+        finding->noStackArguments = use.followed && !use.readsArgument;
+    } else if (finding->kind == CallKind::Stdcall) {
+        finding->mayReturnStructure = use.returnsFirst && finding->argumentBytes >= 4;
+    }
+}
+
 } // namespace
 
 bool NeedsCallFinding(const ExportEntry& entry) {
@@ -38,20 +52,44 @@ bool NeedsCallFinding(const ExportEntry& entry) {
 std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeImage& code) {
     // Some DLLs export a stdcall function both plain and decorated; the decorated export then
     // serves the caller, and a second entry of that name would clash with it.
-    std::set<std::string> decoratedNames;
+    std::set<std::string> decoratedNames, exportedNames; // _x@N; all decorated names
     for (const ExportEntry& entry : table.entries) {
         if (entry.named && entry.name[0] == '_' && IsDecorated(entry.name)) {
             decoratedNames.insert(entry.name);
         }
+        if (entry.named && IsDecorated(entry.name)) {
+            exportedNames.insert(entry.name);
+        }
     }
     std::vector<CallFinding> findings(table.entries.size(), {CallKind::NotExamined, 0, ""});
+    std::unordered_map<uint32_t, StackArgumentUse> stackUse; // by entry: aliases share code
     for (size_t i = 0; i < table.entries.size(); ++i) {
         const ExportEntry& entry = table.entries[i];
-        if (NeedsCallFinding(entry)) {
-            findings[i] = FindCallKind(code, entry.address);
-            findings[i].nameTaken =
-                findings[i].kind == CallKind::Stdcall && !decoratedNames.empty() &&
-                decoratedNames.count(StdcallName(entry.name, findings[i].argumentBytes)) != 0;
+        if (!NeedsCallFinding(entry)) {
+            continue;
+        }
+        CallFinding& finding = findings[i];
+        finding = FindCallKind(code, entry.address);
+        finding.nameTaken =
+            finding.kind == CallKind::Stdcall && !decoratedNames.empty() &&
+            decoratedNames.count(StdcallName(entry.name, finding.argumentBytes)) != 0;
+        if (finding.kind == CallKind::PlainReturn || finding.kind == CallKind::Stdcall) {
+            auto known = stackUse.find(entry.address);
+            if (known == stackUse.end()) {
+                const bool stopAtRead = finding.kind == CallKind::PlainReturn;
+                known = stackUse
+                            .emplace(entry.address,
+                                     FindStackArgumentUse(code, entry.address, stopAtRead))
+                            .first;
+            }
+            AddStackFindings(known->second, &finding);
+        }
+        // A second name the DLL exports itself needs no entry (and would clash with its own).
+        const uint32_t secondBytes = finding.noStackArguments ? 0 : finding.argumentBytes - 4;
+        if ((finding.noStackArguments || finding.mayReturnStructure) &&
+            (exportedNames.count(StdcallName(entry.name, secondBytes)) != 0 ||
+             exportedNames.count(entry.name + "@" + std::to_string(secondBytes)) != 0)) {
+            finding.noStackArguments = finding.mayReturnStructure = false;
         }
     }
     return findings;

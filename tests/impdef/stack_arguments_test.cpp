@@ -1,0 +1,156 @@
+#include "stack_arguments.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kCodeRva = 0x1000;
+
+// An image whose only code is bytes at kCodeRva; the function under test starts there.
+CodeImage CodeOnly(const std::vector<unsigned char>& bytes) {
+    CodeImage image;
+    image.code = [&bytes](uint32_t rva, unsigned char* out, size_t want) -> size_t {
+        if (rva < kCodeRva || rva - kCodeRva >= bytes.size()) {
+            return 0;
+        }
+        const size_t got = std::min(want, bytes.size() - (rva - kCodeRva));
+        std::copy_n(bytes.begin() + (rva - kCodeRva), got, out);
+        return got;
+    };
+    image.readU32 = [](uint32_t, uint32_t*) { return false; };
+    image.imageBase = 0x10000000;
+    image.entries = {kCodeRva};
+    return image;
+}
+
+struct StackCase {
+    const char* what;
+    std::vector<unsigned char> code;
+    bool followed, readsArgument, returnsFirst;
+};
+
+const StackCase kCases[] = {
+    {"a global, ret", {0xA1, 0, 0x20, 0, 0x10, 0xC3}, true, false, false},
+    {"[esp+4], ret", {0x8B, 0x44, 0x24, 0x04, 0xC3}, true, true, false},
+    {"the return address itself", {0x8B, 0x04, 0x24, 0xC3}, true, false, false},
+    {"frame, [ebp+8]", {0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x5D, 0xC3}, true, true, false},
+    {"frame, a local, leave",
+     {0x55, 0x8B, 0xEC, 0x83, 0xEC, 0x08, 0x8B, 0x45, 0xFC, 0xC9, 0xC3},
+     true,
+     false,
+     false},
+    {"sub esp, 8, a local",
+     {0x83, 0xEC, 0x08, 0x8B, 0x44, 0x24, 0x04, 0x83, 0xC4, 0x08, 0xC3},
+     true,
+     false,
+     false},
+    {"sub esp, 8, [esp+12] is the first argument",
+     {0x83, 0xEC, 0x08, 0x8B, 0x44, 0x24, 0x0C, 0x83, 0xC4, 0x08, 0xC3},
+     true,
+     true,
+     false},
+    {"a local of 8 bytes reaching the arguments",
+     {0x83, 0xEC, 0x04, 0xDD, 0x04, 0x24, 0x83, 0xC4, 0x04, 0xC3}, // fld qword [esp]
+     true,
+     true,
+     false},
+    {"lea of the arguments", {0x8D, 0x44, 0x24, 0x04, 0xC3}, true, true, false},
+    {"esp copied, the first argument read through the copy",
+     {0x8B, 0xC4, 0x8B, 0x40, 0x04, 0xC3}, // mov eax, esp; mov eax, [eax+4]; ret
+     true,
+     true,
+     false},
+    // lea ecx, [esp+4]; and esp, -16; push dword [ecx-4]; push ebp; mov ebp, esp; push ecx;
+    // sub esp, 20; mov ecx, [ebp-4]; leave; lea esp, [ecx-4]; ret: gcc's realigned frame
+    {"esp restored from a saved copy",
+     {0x8D, 0x4C, 0x24, 0x04, 0x83, 0xE4, 0xF0, 0xFF, 0x71, 0xFC, 0x55, 0x89, 0xE5,
+      0x51, 0x83, 0xEC, 0x14, 0x8B, 0x4D, 0xFC, 0xC9, 0x8D, 0x61, 0xFC, 0xC3},
+     true,
+     false,
+     false},
+    {"a pointer to the arguments changed", // lea eax, [esp+4]; add eax, 4; mov eax, [eax]; ret
+     {0x8D, 0x44, 0x24, 0x04, 0x83, 0xC0, 0x04, 0x8B, 0x00, 0xC3},
+     true,
+     true,
+     false},
+    {"esp changed in a way not followed", {0x83, 0xCC, 0x04, 0xC3}, false, false, false},
+    {"esp set from a register", {0x8B, 0xE1, 0xC3}, false, false, false},
+    {"an indexed local", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
+    {"a jump through a register", {0x85, 0xC0, 0x74, 0x02, 0xFF, 0xE0, 0xC3}, false, false, false},
+    {"ret with esp elsewhere", {0x83, 0xEC, 0x04, 0xC3}, false, false, false},
+    {"no return", {0xEB, 0xFE}, false, false, false},
+    // push 1; call f; ret / f: ret 4. Only the guess that f popped its argument returns.
+    {"a stdcall callee pops",
+     {0x6A, 0x01, 0xE8, 0x01, 0, 0, 0, 0xC3, 0xC2, 0x04, 0x00},
+     true,
+     false,
+     false},
+    // push dword [global]; call [import]; ret
+    {"an import pops what was pushed for it",
+     {0xFF, 0x35, 0, 0x20, 0, 0x10, 0xFF, 0x15, 0x04, 0x20, 0, 0x10, 0xC3},
+     true,
+     false,
+     false},
+    // push 1; call f; add esp, 4; ret / f: ret
+    {"the caller cleans up",
+     {0x6A, 0x01, 0xE8, 0x04, 0, 0, 0, 0x83, 0xC4, 0x04, 0xC3, 0xC3},
+     true,
+     false,
+     false},
+    // push ebp; mov ebp, esp; and esp, -16; sub esp, 16; mov [esp+12], eax; mov esp, ebp;
+    // pop ebp; ret
+    {"an aligned frame",
+     {0x55, 0x8B, 0xEC, 0x83, 0xE4, 0xF0, 0x83, 0xEC, 0x10, 0x89, 0x44, 0x24, 0x0C, 0x8B, 0xE5,
+      0x5D, 0xC3},
+     true,
+     false,
+     false},
+    // mov eax, [esp+4]; mov ecx, [esp+8]; mov [eax], ecx; mov [eax+4], ecx; mov [eax+8], ecx;
+    // ret 12: 12 bytes written through the first argument, which comes back
+    {"a structure written through the first argument",
+     {0x8B, 0x44, 0x24, 0x04, 0x8B, 0x4C, 0x24, 0x08, 0x89, 0x08, 0x89, 0x48, 0x04, 0x89, 0x48,
+      0x08, 0xC2, 0x0C, 0x00},
+     true,
+     true,
+     true},
+    // mov eax, [esp+4]; mov dword [eax], 0; ret 4: 4 bytes would come back in eax
+    {"4 bytes written through the first argument",
+     {0x8B, 0x44, 0x24, 0x04, 0xC7, 0x00, 0, 0, 0, 0, 0xC2, 0x04, 0x00},
+     true,
+     true,
+     false},
+    // mov eax, [esp+4]; push eax; call f; mov eax, [esp+4]; ret 4 / f: ret 4
+    {"the first argument passed on as the callee's first",
+     {0x8B, 0x44, 0x24, 0x04, 0x50, 0xE8, 0x07, 0,    0,    0,
+      0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00, 0xC2, 0x04, 0x00},
+     true,
+     true,
+     true},
+    // mov eax, [esp+4]; ret 4: handed back but never used as an address
+    {"the first argument only handed back",
+     {0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00},
+     true,
+     true,
+     false},
+};
+
+TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
+    for (const StackCase& c : kCases) {
+        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, true);
+        const StackArgumentUse first = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, false);
+        EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
+        EXPECT_EQ(use.followed, c.followed) << c.what;
+        EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
+    }
+}
+
+TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
+    std::vector<unsigned char> code(20000, 0x90); // nop ... ret
+    code.push_back(0xC3);
+    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva, true).followed);
+}
+
+} // namespace

@@ -1,0 +1,591 @@
+#include "stack_arguments.h"
+
+#include "register_use.h"
+#include "stack_instructions.h"
+#include "x86_decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Instructions followed per export (a path is followed again only from a jump or branch
+// target it reaches in another stack state).
+constexpr size_t kMaxSteps = 8192;
+// A call is taken to pop at most this many bytes of what was pushed before it.
+constexpr uint32_t kMaxCalleePop = 64;
+// The most `and esp, mask` may move ESP (a page).
+constexpr uint32_t kMaxSlack = 4095;
+
+constexpr uint8_t kEaxBit = 1, kCallerSaved = 0x07; // EAX, ECX, EDX
+constexpr int32_t kFirstArgument = 4; // offset from the entry's ESP; the return address is at 0
+
+// An address in the function's stack, as its offset from ESP at the entry. After `and esp,
+// mask` the offset is an upper bound: the address lies up to slack bytes below.
+struct StackAddress {
+    int32_t offset = 0;
+    uint32_t slack = 0;
+
+    bool operator<(const StackAddress& o) const {
+        return std::tie(offset, slack) < std::tie(o.offset, o.slack);
+    }
+    bool operator==(const StackAddress& o) const { return offset == o.offset && slack == o.slack; }
+};
+
+StackAddress Plus(StackAddress a, int32_t bytes) {
+    a.offset += bytes;
+    return a;
+}
+
+// A stack slot holding a stack address.
+struct Slot {
+    StackAddress at, value;
+
+    bool operator<(const Slot& o) const { return std::tie(at, value) < std::tie(o.at, o.value); }
+};
+constexpr size_t kMaxSlots = 4;
+
+// The registers known to hold stack addresses (ESP always, EBP in a frame, a copy of ESP that
+// restores it), the stack slots known to hold one (saved registers), and what the path has
+// done. After a call the callee may have popped some of what was pushed for it (stdcall) or
+// not (cdecl): the next instruction that uses ESP decides, an `add esp, N` meaning the caller
+// cleans up, anything else making one path per possible pop. A path whose return finds ESP
+// elsewhere than at the return address took a wrong guess and is dropped.
+struct StackState {
+    uint32_t rva = 0;
+    std::array<StackAddress, 8> regs{}; // where stackRegs has the register's bit; else zero
+    uint8_t stackRegs = 1u << kEsp;
+    std::array<Slot, kMaxSlots> slots{}; // the first slotCount; the rest zero
+    uint8_t slotCount = 0;
+    uint32_t pushed = 0;    // bytes pushed since the last call
+    uint32_t calleePop = 0; // after a call: the most its callee may have popped; 0 when settled
+    uint8_t holdsFirst = 0; // registers holding the first stack argument
+    bool readsArgument = false;
+    // How this path used the first argument as an address: the bytes written at [first + d]
+    // by plain stores, and whether it did anything else with it (passed it on, indexed it).
+    uint8_t firstWritten = 0;
+    bool firstEscapes = false;
+    bool firstOnTop = false; // the first argument lies at [esp], as the first argument of a call
+    bool guessed = false;    // ESP on this path rests on a guess of what a callee popped
+
+    auto Key() const {
+        return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, holdsFirst,
+                        readsArgument, firstWritten, firstEscapes, firstOnTop, guessed);
+    }
+    bool operator<(const StackState& other) const { return Key() < other.Key(); }
+};
+
+struct StackWalk {
+    const CodeImage& image;
+    std::vector<StackState> pending;
+    std::set<StackState> seen;
+    bool cannotTell = false;
+    bool returned = false; // some path returned with ESP where it started
+    bool readsArgument = false;
+    bool returnsFirst = true;
+    uint8_t firstWritten = 0;
+    bool firstEscapes = false;
+    bool stopAtRead;          // only whether it reads an argument is wanted
+    bool certainRead = false; // a path without guesses read one
+    bool settled = false;     // a return that does not hand back the first argument was seen
+};
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+
+    // The code at rva up to the window's end, at least an instruction's length where the
+    // image has it; 0 when rva is no code.
+    size_t At(const CodeImage& image, uint32_t at, const unsigned char** code) {
+        if (at < rva || at - rva >= count || count - (at - rva) < kMaxInsnLength) {
+            rva = at;
+            count = image.code(at, bytes, sizeof bytes);
+        }
+        *code = bytes + (at - rva);
+        return count - (at - rva);
+    }
+};
+
+bool Tracked(const StackState& s, int reg) {
+    return reg >= 0 && ((s.stackRegs >> reg) & 1u) != 0;
+}
+
+void Track(StackState* s, int reg, StackAddress value) {
+    s->stackRegs = static_cast<uint8_t>(s->stackRegs | 1u << reg);
+    s->regs[static_cast<size_t>(reg)] = value;
+}
+
+void Untrack(StackState* s, int reg) {
+    s->stackRegs = static_cast<uint8_t>(s->stackRegs & ~(1u << reg));
+    s->regs[static_cast<size_t>(reg)] = {};
+}
+
+StackAddress& Esp(StackState* s) {
+    return s->regs[kEsp];
+}
+
+// A stack address leaves the registers the walk follows: a pointer at or above the first
+// argument reaches the arguments.
+void Escape(StackState* s, StackAddress address) {
+    s->readsArgument |= address.offset + 1 > kFirstArgument;
+}
+
+enum class Place { NotStack, Stack, Unknown };
+
+// Where a memory operand lies; espBias: how far ESP moves before the address is formed.
+Place PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias, StackAddress* at) {
+    if (!m.present || (!Tracked(s, m.base) && !Tracked(s, m.index))) {
+        return Place::NotStack;
+    }
+    if (m.index >= 0) {
+        return Place::Unknown; // an indexed stack address
+    }
+    *at =
+        Plus(s.regs[static_cast<size_t>(m.base)], m.displacement + (m.base == kEsp ? espBias : 0));
+    return Place::Stack;
+}
+
+bool HoldsFirst(const StackState& s, int reg) {
+    return reg >= 0 && ((s.holdsFirst >> reg) & 1u) != 0;
+}
+
+// A structure returned through a hidden pointer is written through it, or the pointer is
+// handed to a function that returns the structure (its own first argument).
+void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& insn,
+                    const MemoryOperand& m, bool toTop) {
+    const int op = OneByteOpcode(bytes, insn);
+    const int reg = RegField(bytes, insn);
+    if ((op >= 0x50 && op <= 0x57) || (m.present && toTop && op != 0x8B && op != 0x8A)) {
+        s->firstOnTop = (op >= 0x50 && op <= 0x57 && HoldsFirst(*s, op & 7)) ||
+                        (op == 0x89 && HoldsFirst(*s, reg));
+    }
+    if (op == 0x89 && m.present && !toTop && HoldsFirst(*s, reg)) {
+        return; // stored elsewhere: an argument of a later call, or a copy of it
+    }
+    if (!HoldsFirst(*s, m.base) && !HoldsFirst(*s, m.index)) {
+        return;
+    }
+    const bool load = op == 0x8A || op == 0x8B ||
+                      (insn.map == InsnMap::TwoByte && bytes[insn.opcodeAt + 1] >= 0xB6 &&
+                       bytes[insn.opcodeAt + 1] <= 0xBF);
+    const int32_t size = op == 0x88 || op == 0xC6 ? 1 : insn.operand16 ? 2 : 4;
+    if (load && m.index < 0) {
+        return;
+    }
+    if ((op == 0x88 || op == 0x89 || op == 0xC6 || op == 0xC7) && m.index < 0 &&
+        m.displacement >= 0 && m.displacement + size <= 0xFF) {
+        s->firstWritten =
+            static_cast<uint8_t>(std::max<int32_t>(s->firstWritten, m.displacement + size));
+        return;
+    }
+    s->firstEscapes = true;
+}
+
+// Tracks which registers hold the first argument through loads and copies; firstLoad: the
+// instruction's memory operand is exactly the first argument.
+void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn& insn,
+                        const MemoryOperand& m, bool firstLoad, bool toTop) {
+    const RegisterUse use = RegistersUsed(bytes, insn);
+    const int op = OneByteOpcode(bytes, insn);
+    uint8_t holds = s->holdsFirst & static_cast<uint8_t>(~use.writes);
+    NoteUseOfFirst(s, bytes, insn, m, toTop);
+    if (!insn.operand16 && (op == 0x8B || op == 0x89)) {
+        const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+        if (op == 0x8B && firstLoad) {
+            holds |= static_cast<uint8_t>(1u << reg);
+        } else if (rm >= 0 && HoldsFirst(*s, op == 0x8B ? rm : reg)) {
+            holds |= static_cast<uint8_t>(1u << (op == 0x8B ? reg : rm));
+        }
+    }
+    s->holdsFirst = holds;
+}
+
+enum class Effect { Next, CannotTell };
+
+// Whether address lies in the size bytes from start (both from the same alignment of ESP).
+bool Within(StackAddress address, StackAddress start, int32_t size) {
+    return address.slack == start.slack && address.offset >= start.offset &&
+           address.offset < start.offset + size;
+}
+
+const Slot* FindSlot(const StackState& s, StackAddress at) {
+    for (size_t i = 0; i < s.slotCount; ++i) {
+        if (s.slots[i].at == at) {
+            return &s.slots[i];
+        }
+    }
+    return nullptr;
+}
+
+// Forgets the slots that the size bytes at start overlap (a slot of another alignment too).
+void ForgetSlots(StackState* s, StackAddress start, int32_t size) {
+    size_t kept = 0;
+    for (size_t i = 0; i < s->slotCount; ++i) {
+        const Slot slot = s->slots[i];
+        const bool overlaps =
+            slot.at.slack != start.slack ||
+            (slot.at.offset + 4 > start.offset && slot.at.offset < start.offset + size);
+        if (!overlaps) {
+            s->slots[kept++] = slot;
+        }
+    }
+    std::fill(s->slots.begin() + static_cast<std::ptrdiff_t>(kept), s->slots.end(), Slot{});
+    s->slotCount = static_cast<uint8_t>(kept);
+}
+
+// Keeps a stack address stored at `at`; with all slots taken, it is handed to what the walk
+// does not follow.
+void SetSlot(StackState* s, StackAddress at, StackAddress value) {
+    ForgetSlots(s, at, 4);
+    if (s->slotCount == kMaxSlots) {
+        Escape(s, value);
+    } else {
+        s->slots[s->slotCount++] = {at, value};
+    }
+}
+
+// pop reg (or the pop half of leave): the saved stack address if the slot at ESP holds one.
+Effect Pop(StackState* s, int reg) {
+    const Slot* slot = FindSlot(*s, Esp(s));
+    const bool known = slot != nullptr;
+    const StackAddress value = known ? slot->value : StackAddress{};
+    Esp(s) = Plus(Esp(s), 4);
+    if (reg == kEsp) {
+        Esp(s) = value;
+        return known ? Effect::Next : Effect::CannotTell;
+    }
+    if (known) {
+        Track(s, reg, value);
+    } else {
+        Untrack(s, reg);
+    }
+    return Effect::Next;
+}
+
+// push reg: a stack address pushed is kept as the slot's.
+void PushRegister(StackState* s, int reg) {
+    const StackAddress value = s->regs[static_cast<size_t>(reg)];
+    const bool known = Tracked(*s, reg);
+    Esp(s) = Plus(Esp(s), -4);
+    s->pushed += 4;
+    if (known) {
+        SetSlot(s, Esp(s), value);
+    } else {
+        ForgetSlots(s, Esp(s), 4);
+    }
+}
+
+// mov, lea and the stack instructions that move stack addresses between registers and the
+// slot; false when the instruction is none of them.
+bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn, Place place,
+                 StackAddress at, Effect* effect) {
+    const int op = insn.operand16 ? -1 : OneByteOpcode(bytes, insn);
+    const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+    *effect = Effect::Next;
+    if (op >= 0x50 && op <= 0x57) {
+        PushRegister(s, op & 7);
+    } else if (op >= 0x58 && op <= 0x5F) {
+        s->pushed -= std::min(s->pushed, 4u);
+        *effect = Pop(s, op & 7);
+    } else if (op == 0xC9) { // leave
+        if (!Tracked(*s, kEbp)) {
+            *effect = Effect::CannotTell;
+        } else {
+            Esp(s) = s->regs[kEbp];
+            *effect = Pop(s, kEbp);
+        }
+    } else if (op == 0x8D || (op == 0x8B && rm < 0)) { // lea reg, [m]; mov reg, [m]
+        const Slot* slot = op == 0x8B && place == Place::Stack ? FindSlot(*s, at) : nullptr;
+        if (op == 0x8D && place == Place::Stack) {
+            Track(s, reg, at);
+        } else if (slot != nullptr) {
+            Track(s, reg, slot->value);
+        } else if (reg == kEsp) {
+            *effect = Effect::CannotTell;
+        } else {
+            Untrack(s, reg);
+        }
+    } else if ((op == 0x8B || op == 0x89) && rm >= 0) { // mov reg, reg
+        const int to = op == 0x8B ? reg : rm, from = op == 0x8B ? rm : reg;
+        if (Tracked(*s, from)) {
+            Track(s, to, s->regs[static_cast<size_t>(from)]);
+        } else if (to == kEsp) {
+            *effect = Effect::CannotTell;
+        } else {
+            Untrack(s, to);
+        }
+    } else if (op == 0x89 && Tracked(*s, reg)) { // mov [m], reg holding a stack address
+        if (place == Place::Stack) {
+            SetSlot(s, at, s->regs[static_cast<size_t>(reg)]);
+        } else {
+            Escape(s, s->regs[static_cast<size_t>(reg)]);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// What the instruction does to ESP and the registers followed, other than as a call or return.
+Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
+                 const MemoryOperand& m, Place place, StackAddress at) {
+    int32_t value = 0;
+    const int arithmetic = EspArithmetic(bytes, insn, &value);
+    if (arithmetic == 0 || arithmetic == 5) { // add, sub
+        Esp(s) = Plus(Esp(s), arithmetic == 0 ? value : -value);
+        s->pushed = arithmetic == 5 ? 0 : s->pushed; // what was pushed before locals is saved
+        return Effect::Next;
+    }
+    if (arithmetic == 4) { // and esp, mask: aligned down by up to ~mask bytes
+        Esp(s).slack += ~static_cast<uint32_t>(value);
+        return Esp(s).slack <= kMaxSlack ? Effect::Next : Effect::CannotTell;
+    }
+    if (arithmetic >= 0) { // cmp; or, adc, sbb, xor: not followed
+        return arithmetic == 7 ? Effect::Next : Effect::CannotTell;
+    }
+    if (place == Place::Stack && OneByteOpcode(bytes, insn) != 0x8B) {
+        ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
+    }
+    Effect effect = Effect::Next;
+    if (MoveAddress(s, bytes, insn, place, at, &effect)) {
+        return effect;
+    }
+    const int op = OneByteOpcode(bytes, insn);
+    if (op == 0xC8 || op == 0x61) { // enter, popad
+        return Effect::CannotTell;
+    }
+    const int32_t pushed = PushedBytes(bytes, insn);
+    Esp(s) = Plus(Esp(s), -pushed);
+    s->pushed = pushed > 0 ? s->pushed + static_cast<uint32_t>(pushed)
+                           : s->pushed - std::min(s->pushed, static_cast<uint32_t>(-pushed));
+    if (pushed > 0) {
+        ForgetSlots(s, Esp(s), pushed);
+    }
+    const RegisterUse use = RegistersUsed(bytes, insn);
+    const unsigned addressing =
+        (m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u);
+    // Any other use of a stack address as a value hands it to what the walk does not follow
+    // (and may change it: the register's reads and writes are not told apart here).
+    for (int reg = 0; reg < 8; ++reg) {
+        const bool read = Tracked(*s, reg) && ((use.reads & ~addressing) >> reg & 1u) != 0;
+        if ((read || (use.writes >> reg & 1u) != 0) && reg == kEsp) {
+            return Effect::CannotTell;
+        }
+        if (read) {
+            Escape(s, s->regs[static_cast<size_t>(reg)]);
+        }
+        if (read || (use.writes >> reg & 1u) != 0) {
+            Untrack(s, reg);
+        }
+    }
+    return Effect::Next;
+}
+
+bool IsOtherEntry(const CodeImage& image, uint32_t rva) {
+    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
+}
+
+// A path continues at a jump or branch target, unless it was there in the same state.
+void Push(StackWalk* walk, const StackState& s) {
+    if (walk->seen.insert(s).second) {
+        walk->pending.push_back(s);
+    }
+}
+
+// The end of a path that does not return (its reads count all the same).
+void End(StackWalk* walk, const StackState& s) {
+    walk->readsArgument |= s.readsArgument;
+}
+
+// Continues a path at next, or ends it at another export's entry (the code before did not
+// return).
+void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
+    if (IsOtherEntry(walk->image, next)) {
+        End(walk, s);
+    } else {
+        s.rva = next;
+        walk->pending.push_back(s);
+    }
+}
+
+void Return(StackWalk* walk, StackState s) {
+    if (s.regs[kEsp].slack != 0) {
+        walk->cannotTell = true;
+    } else if (s.regs[kEsp].offset == 0) {
+        if (Tracked(s, 0)) {
+            Escape(&s, s.regs[0]); // handed back in EAX
+        }
+        walk->returned = true;
+        walk->readsArgument |= s.readsArgument;
+        walk->returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
+        walk->settled |= !walk->stopAtRead && !walk->returnsFirst;
+        walk->firstWritten = std::max(walk->firstWritten, s.firstWritten);
+        walk->firstEscapes |= s.firstEscapes;
+    }
+}
+
+// The callee returns having popped up to what was pushed for it; a stack address among its
+// arguments is handed to it; EAX, ECX and EDX are its. A stack address left in ECX or EDX is
+// not taken as handed over: gcc's realigned frames keep the argument pointer in ECX.
+void AfterCall(StackState* s) {
+    const StackAddress esp = s->regs[kEsp];
+    for (size_t i = 0; i < s->slotCount; ++i) {
+        if (Within(s->slots[i].at, esp, static_cast<int32_t>(s->pushed))) {
+            Escape(s, s->slots[i].value);
+        }
+    }
+    for (int reg = 0; reg < 3; ++reg) {
+        Untrack(s, reg);
+    }
+    s->firstEscapes |= s->firstOnTop;
+    s->firstOnTop = false;
+    s->calleePop = std::min(s->pushed, kMaxCalleePop);
+    s->pushed = 0;
+    s->holdsFirst &= static_cast<uint8_t>(~kCallerSaved);
+}
+
+// One instruction of a path whose callee pops are settled.
+void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
+    const MemoryOperand m = MemoryOf(bytes, insn);
+    const int op = OneByteOpcode(bytes, insn);
+    StackAddress at;
+    const Place place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
+    if (place == Place::Unknown) {
+        walk->cannotTell = true;
+        return;
+    }
+    if (place == Place::Stack && op != 0x8D) {
+        s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
+    }
+    const bool exact = place == Place::Stack && at.slack == 0;
+    TrackFirstArgument(&s, bytes, insn, m, exact && at.offset == kFirstArgument,
+                       place == Place::Stack && at == s.regs[kEsp]);
+    const StackAddress espBefore = s.regs[kEsp];
+    if (MoveStack(&s, bytes, insn, m, place, at) == Effect::CannotTell) {
+        walk->cannotTell = true;
+        return;
+    }
+    if (walk->stopAtRead && s.readsArgument && !s.guessed) {
+        walk->certainRead = true;
+        return;
+    }
+    if (!(s.regs[kEsp] == espBefore) && !(op >= 0x50 && op <= 0x57)) {
+        s.firstOnTop = false;
+    }
+    const uint32_t next = s.rva + insn.length;
+    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
+    switch (insn.flow) {
+    case InsnFlow::Next:
+        if (IsIndirectCall(bytes, insn)) {
+            AfterCall(&s);
+        }
+        FallThrough(walk, s, next);
+        return;
+    case InsnFlow::Branch:
+        FallThrough(walk, s, next);
+        s.rva = target;
+        Push(walk, s);
+        return;
+    case InsnFlow::Jump:
+        s.rva = target;
+        Push(walk, s);
+        return;
+    case InsnFlow::Call: {
+        const auto known = walk->image.callReturns->find(target);
+        if (known != walk->image.callReturns->end() && !known->second) {
+            End(walk, s); // a call that never returns
+            return;
+        }
+        AfterCall(&s);
+        FallThrough(walk, s, next);
+        return;
+    }
+    case InsnFlow::Return:
+    case InsnFlow::ReturnPop:
+        Return(walk, s);
+        return;
+    case InsnFlow::Stop:
+        End(walk, s);
+        return;
+    case InsnFlow::JumpTable:
+    case InsnFlow::JumpPointer:
+    case InsnFlow::JumpRegister:
+    case InsnFlow::FarFlow:
+        break;
+    }
+    walk->cannotTell = true;
+}
+
+// Whether the instruction uses ESP in any way (its value, an address from it, the stack).
+bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperand& memory) {
+    const RegisterUse use = RegistersUsed(bytes, insn);
+    const int op = OneByteOpcode(bytes, insn);
+    return (((use.reads | use.writes) >> kEsp) & 1u) != 0 || memory.base == kEsp ||
+           PushedBytes(bytes, insn) != 0 || insn.flow == InsnFlow::Call ||
+           IsIndirectCall(bytes, insn) || insn.flow == InsnFlow::Return ||
+           insn.flow == InsnFlow::ReturnPop || op == 0xC8 || op == 0xC9;
+}
+
+// Settles what the last call popped, when this instruction is the first to use ESP after it.
+void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
+    int32_t value = 0;
+    if (s.calleePop == 0 || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
+        Step(walk, s, bytes, insn);
+        return;
+    }
+    const uint32_t most = s.calleePop;
+    s.calleePop = 0;
+    if (EspArithmetic(bytes, insn, &value) == 0 && value > 0 &&
+        static_cast<uint32_t>(value) <= most) {
+        Step(walk, s, bytes, insn); // add esp, N: the caller cleans up
+        return;
+    }
+    for (uint32_t pop = 0; pop <= most && !walk->cannotTell; pop += 4) {
+        StackState guess = s;
+        guess.regs[kEsp] = Plus(guess.regs[kEsp], static_cast<int32_t>(pop));
+        guess.guessed = true;
+        Step(walk, guess, bytes, insn);
+    }
+}
+
+} // namespace
+
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead) {
+    StackWalk walk{image, {}, {}, false, false, false, true, 0, false, stopAtRead};
+    StackState start;
+    start.rva = entry;
+    CodeWindow window;
+    Push(&walk, start);
+    for (size_t steps = 0;
+         !walk.pending.empty() && !walk.cannotTell && !walk.certainRead && !walk.settled; ++steps) {
+        if (steps == kMaxSteps) {
+            walk.cannotTell = true;
+            break;
+        }
+        const StackState s = walk.pending.back();
+        walk.pending.pop_back();
+        const unsigned char* bytes = nullptr;
+        X86Insn insn{};
+        const size_t got = window.At(image, s.rva, &bytes);
+        if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
+            walk.cannotTell = true;
+            break;
+        }
+        Settle(&walk, s, bytes, insn);
+    }
+    // Structures of 1, 2, 4 or 8 bytes come back in EAX (and EDX), not through a pointer.
+    const uint8_t written = walk.firstWritten;
+    const bool structureSized = walk.firstEscapes || (written != 0 && written != 1 &&
+                                                      written != 2 && written != 4 && written != 8);
+    if (walk.certainRead || walk.settled) {
+        return {true, true, false}; // what was wanted is known
+    }
+    const bool followed = !walk.cannotTell && walk.returned;
+    return {followed, followed && walk.readsArgument,
+            followed && walk.returnsFirst && structureSized};
+}

@@ -1,0 +1,25 @@
+#pragma once
+// What a 32-bit function does with the arguments its caller leaves on the stack, found by
+// following the stack pointer from the entry along every path: whether it reads any of them,
+// and whether it hands the first one back in EAX. Anything it cannot follow (an unknown change
+// of ESP, ESP copied to another register than the EBP frame, an indirect jump, too much code)
+// makes the answer "cannot tell".
+
+#include "call_analysis.h"
+
+#include <cstdint>
+
+struct StackArgumentUse {
+    bool followed;      // every path was followed to its end; the rest holds only then
+    bool readsArgument; // some access or address taken reaches above the return address
+    // Every return hands back the first stack argument in EAX, and the function writes through
+    // it more than 1, 2, 4 or 8 bytes, or passes it on: as a structure returned through a
+    // hidden pointer would be.
+    bool returnsFirst;
+};
+
+// stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
+// a path that rests on no guess of what a callee popped (returnsFirst is then false).
+// Otherwise only returnsFirst is wanted, and the walk stops at the first return that does not
+// hand back the first argument (readsArgument is then true).
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead);
