@@ -542,8 +542,13 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     case InsnFlow::Stop:
         End(walk, s);
         return;
-    case InsnFlow::JumpTable:
     case InsnFlow::JumpPointer:
+        if (walk->image.imports.count(insn.address) != 0) {
+            End(walk, s); // a tail jump to an import: left to the paths that return
+            return;
+        }
+        break;
+    case InsnFlow::JumpTable:
     case InsnFlow::JumpRegister:
     case InsnFlow::FarFlow:
         break;
