@@ -7,6 +7,7 @@ make_export_dll.py --long-names OUT.dll: 65,535 names that all point at one 64 K
 make_export_dll.py --jz-chain COUNT BYTES OUT.dll: BYTES of `jz +0` ending in `ret 4`, COUNT
 exports entering it at even steps; --nop-run: the same with `nop`. Every export is stdcall
 with 4 bytes of arguments; code shared by many exports, for the linear-time check.
+--nop-ret-run: the `nop` run ending in a plain `ret`, so every export reads no argument.
 """
 import struct
 import sys
@@ -95,10 +96,11 @@ def main():
         write_dll(sys.argv[2], text, lambda rva: export_section(
             rva, [TEXT_RVA] * count, names, shared_name=b"A" * 65535))
         return 0
-    if len(sys.argv) == 5 and sys.argv[1] in ("--jz-chain", "--nop-run"):
+    if len(sys.argv) == 5 and sys.argv[1] in ("--jz-chain", "--nop-run", "--nop-ret-run"):
         count, size = int(sys.argv[2]), int(sys.argv[3])
         filler = b"\x74\x00" if sys.argv[1] == "--jz-chain" else b"\x90"
-        text = filler * (size // len(filler)) + b"\xC2\x04\x00"
+        ret = b"\xC3" if sys.argv[1] == "--nop-ret-run" else b"\xC2\x04\x00"
+        text = filler * (size // len(filler)) + ret
         step = size // count // 2 * 2
         names = [(f"Func{i:05d}", i) for i in range(count)]
         functions = [TEXT_RVA + step * i for i in range(count)]

@@ -23,6 +23,7 @@ CodeImage CodeOnly(const std::vector<unsigned char>& bytes) {
     image.readU32 = [](uint32_t, uint32_t*) { return false; };
     image.imageBase = 0x10000000;
     image.entries = {kCodeRva};
+    image.imports = {{0x10002004, "KERNEL32.dll!GetTickCount"}};
     return image;
 }
 
@@ -82,6 +83,17 @@ const StackCase kCases[] = {
     {"a jump through a register", {0x85, 0xC0, 0x74, 0x02, 0xFF, 0xE0, 0xC3}, false, false, false},
     {"ret with esp elsewhere", {0x83, 0xEC, 0x04, 0xC3}, false, false, false},
     {"no return", {0xEB, 0xFE}, false, false, false},
+    // test eax, eax; jz +1; ret; jmp [import]: the path that returns decides
+    {"a tail jump to an import beside a ret",
+     {0x85, 0xC0, 0x74, 0x01, 0xC3, 0xFF, 0x25, 0x04, 0x20, 0, 0x10},
+     true,
+     false,
+     false},
+    {"a jump through a pointer that is no import",
+     {0x85, 0xC0, 0x74, 0x01, 0xC3, 0xFF, 0x25, 0x08, 0x20, 0, 0x10},
+     false,
+     false,
+     false},
     // push 1; call f; ret / f: ret 4. Only the guess that f popped its argument returns.
     {"a stdcall callee pops",
      {0x6A, 0x01, 0xE8, 0x01, 0, 0, 0, 0xC3, 0xC2, 0x04, 0x00},

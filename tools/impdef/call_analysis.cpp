@@ -343,3 +343,7 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     }
     return finding;
 }
+
+bool FunctionCanReturn(const CodeImage& image, uint32_t rva) {
+    return CanReturn(&image.analysis->callees, image, rva);
+}

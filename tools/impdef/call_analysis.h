@@ -61,3 +61,6 @@ struct CodeImage {
 };
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry);
+
+// Whether the function at rva can return (decoded as far as it takes, once per DLL).
+bool FunctionCanReturn(const CodeImage& image, uint32_t rva);

@@ -62,7 +62,7 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
         }
     }
     std::vector<CallFinding> findings(table.entries.size(), {CallKind::NotExamined, 0, ""});
-    std::unordered_map<uint32_t, StackArgumentUse> stackUse; // by entry: aliases share code
+    std::vector<std::pair<uint32_t, bool>> walks; // entry, only whether it reads an argument
     for (size_t i = 0; i < table.entries.size(); ++i) {
         const ExportEntry& entry = table.entries[i];
         if (!NeedsCallFinding(entry)) {
@@ -74,16 +74,26 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
             finding.kind == CallKind::Stdcall && !decoratedNames.empty() &&
             decoratedNames.count(StdcallName(entry.name, finding.argumentBytes)) != 0;
         if (finding.kind == CallKind::PlainReturn || finding.kind == CallKind::Stdcall) {
-            auto known = stackUse.find(entry.address);
-            if (known == stackUse.end()) {
-                const bool stopAtRead = finding.kind == CallKind::PlainReturn;
-                known = stackUse
-                            .emplace(entry.address,
-                                     FindStackArgumentUse(code, entry.address, stopAtRead))
-                            .first;
-            }
-            AddStackFindings(known->second, &finding);
+            walks.emplace_back(entry.address, finding.kind == CallKind::PlainReturn);
         }
+    }
+    // From the last entry to the first, so that code running on into a later export's is
+    // followed once (see StackWalkMemo).
+    std::sort(walks.rbegin(), walks.rend());
+    walks.erase(std::unique(walks.begin(), walks.end()), walks.end());
+    StackWalkMemo memo;
+    std::unordered_map<uint32_t, StackArgumentUse> stackUse; // by entry: aliases share code
+    for (const auto& [address, stopAtRead] : walks) {
+        stackUse[address] = FindStackArgumentUse(code, address, stopAtRead, &memo);
+    }
+    for (size_t i = 0; i < table.entries.size(); ++i) {
+        const ExportEntry& entry = table.entries[i];
+        CallFinding& finding = findings[i];
+        const auto known = stackUse.find(entry.address);
+        if (finding.kind == CallKind::NotExamined || known == stackUse.end()) {
+            continue;
+        }
+        AddStackFindings(known->second, &finding);
         // A second name the DLL exports itself needs no entry (and would clash with its own).
         const uint32_t secondBytes = finding.noStackArguments ? 0 : finding.argumentBytes - 4;
         if ((finding.noStackArguments || finding.mayReturnStructure) &&

@@ -80,17 +80,11 @@ struct StackState {
 
 struct StackWalk {
     const CodeImage& image;
+    bool stopAtRead; // only whether it reads an argument is wanted
+    StackWalkMemo* memo;
     std::vector<StackState> pending;
     std::set<StackState> seen;
-    bool cannotTell = false;
-    bool returned = false; // some path returned with ESP where it started
-    bool readsArgument = false;
-    bool returnsFirst = true;
-    uint8_t firstWritten = 0;
-    bool firstEscapes = false;
-    bool stopAtRead;          // only whether it reads an argument is wanted
-    bool certainRead = false; // a path without guesses read one
-    bool settled = false;     // a return that does not hand back the first argument was seen
+    StackPaths found;
 };
 
 // Code read ahead, so that one read of the image serves several instructions.
@@ -390,42 +384,79 @@ bool IsOtherEntry(const CodeImage& image, uint32_t rva) {
     return std::binary_search(image.entries.begin(), image.entries.end(), rva);
 }
 
+bool Untouched(const StackState& s) {
+    StackState fresh;
+    fresh.rva = s.rva;
+    return !(s < fresh) && !(fresh < s);
+}
+
+void Merge(StackPaths* into, const StackPaths& from) {
+    into->cannotTell |= from.cannotTell;
+    into->returned |= from.returned;
+    into->readsArgument |= from.readsArgument;
+    into->returnsFirst &= from.returnsFirst;
+    into->firstWritten = std::max(into->firstWritten, from.firstWritten);
+    into->firstEscapes |= from.firstEscapes;
+    into->certainRead |= from.certainRead;
+    into->settled |= from.settled;
+}
+
+uint64_t MemoKey(uint32_t entry, bool stopAtRead) {
+    return uint64_t{entry} << 1 | (stopAtRead ? 1u : 0u);
+}
+
+// A path at another export's entry that has done nothing yet goes on as the walk from there
+// went: it takes that walk's findings.
+bool TakeWalked(StackWalk* walk, const StackState& s) {
+    if (walk->memo == nullptr || !Untouched(s)) {
+        return false;
+    }
+    const auto known = walk->memo->byEntry.find(MemoKey(s.rva, walk->stopAtRead));
+    if (known == walk->memo->byEntry.end()) {
+        return false;
+    }
+    Merge(&walk->found, known->second);
+    return true;
+}
+
 // A path continues at a jump or branch target, unless it was there in the same state.
 void Push(StackWalk* walk, const StackState& s) {
-    if (walk->seen.insert(s).second) {
+    if (!(IsOtherEntry(walk->image, s.rva) && TakeWalked(walk, s)) && walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
 }
 
 // The end of a path that does not return (its reads count all the same).
 void End(StackWalk* walk, const StackState& s) {
-    walk->readsArgument |= s.readsArgument;
+    walk->found.readsArgument |= s.readsArgument;
 }
 
 // Continues a path at next, or ends it at another export's entry (the code before did not
-// return).
-void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
+// return). After a branch the path goes on twice, so a state seen there is not taken again.
+void FallThrough(StackWalk* walk, StackState s, uint32_t next, bool afterBranch) {
+    s.rva = next;
     if (IsOtherEntry(walk->image, next)) {
-        End(walk, s);
-    } else {
-        s.rva = next;
+        if (!TakeWalked(walk, s)) {
+            End(walk, s);
+        }
+    } else if (!afterBranch || walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
 }
 
 void Return(StackWalk* walk, StackState s) {
     if (s.regs[kEsp].slack != 0) {
-        walk->cannotTell = true;
+        walk->found.cannotTell = true;
     } else if (s.regs[kEsp].offset == 0) {
         if (Tracked(s, 0)) {
             Escape(&s, s.regs[0]); // handed back in EAX
         }
-        walk->returned = true;
-        walk->readsArgument |= s.readsArgument;
-        walk->returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
-        walk->settled |= !walk->stopAtRead && !walk->returnsFirst;
-        walk->firstWritten = std::max(walk->firstWritten, s.firstWritten);
-        walk->firstEscapes |= s.firstEscapes;
+        walk->found.returned = true;
+        walk->found.readsArgument |= s.readsArgument;
+        walk->found.returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
+        walk->found.settled |= !walk->stopAtRead && !walk->found.returnsFirst;
+        walk->found.firstWritten = std::max(walk->found.firstWritten, s.firstWritten);
+        walk->found.firstEscapes |= s.firstEscapes;
     }
 }
 
@@ -456,7 +487,7 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     StackAddress at;
     const Place place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
     if (place == Place::Unknown) {
-        walk->cannotTell = true;
+        walk->found.cannotTell = true;
         return;
     }
     if (place == Place::Stack && op != 0x8D) {
@@ -467,11 +498,11 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
                        place == Place::Stack && at == s.regs[kEsp]);
     const StackAddress espBefore = s.regs[kEsp];
     if (MoveStack(&s, bytes, insn, m, place, at) == Effect::CannotTell) {
-        walk->cannotTell = true;
+        walk->found.cannotTell = true;
         return;
     }
     if (walk->stopAtRead && s.readsArgument && !s.guessed) {
-        walk->certainRead = true;
+        walk->found.certainRead = true;
         return;
     }
     if (!(s.regs[kEsp] == espBefore) && !(op >= 0x50 && op <= 0x57)) {
@@ -484,10 +515,10 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         if (IsIndirectCall(bytes, insn)) {
             AfterCall(&s);
         }
-        FallThrough(walk, s, next);
+        FallThrough(walk, s, next, false);
         return;
     case InsnFlow::Branch:
-        FallThrough(walk, s, next);
+        FallThrough(walk, s, next, true);
         s.rva = target;
         Push(walk, s);
         return;
@@ -496,13 +527,12 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         Push(walk, s);
         return;
     case InsnFlow::Call: {
-        const auto known = walk->image.callReturns->find(target);
-        if (known != walk->image.callReturns->end() && !known->second) {
+        if (!FunctionCanReturn(walk->image, target)) {
             End(walk, s); // a call that never returns
             return;
         }
         AfterCall(&s);
-        FallThrough(walk, s, next);
+        FallThrough(walk, s, next, false);
         return;
     }
     case InsnFlow::Return:
@@ -512,13 +542,18 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     case InsnFlow::Stop:
         End(walk, s);
         return;
-    case InsnFlow::JumpTable:
     case InsnFlow::JumpPointer:
+        if (walk->image.imports.count(insn.address) != 0) {
+            End(walk, s); // a tail jump to an import: left to the paths that return
+            return;
+        }
+        break;
+    case InsnFlow::JumpTable:
     case InsnFlow::JumpRegister:
     case InsnFlow::FarFlow:
         break;
     }
-    walk->cannotTell = true;
+    walk->found.cannotTell = true;
 }
 
 // Whether the instruction uses ESP in any way (its value, an address from it, the stack).
@@ -545,7 +580,7 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
         Step(walk, s, bytes, insn); // add esp, N: the caller cleans up
         return;
     }
-    for (uint32_t pop = 0; pop <= most && !walk->cannotTell; pop += 4) {
+    for (uint32_t pop = 0; pop <= most && !walk->found.cannotTell; pop += 4) {
         StackState guess = s;
         guess.regs[kEsp] = Plus(guess.regs[kEsp], static_cast<int32_t>(pop));
         guess.guessed = true;
@@ -555,16 +590,20 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
 
 } // namespace
 
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead) {
-    StackWalk walk{image, {}, {}, false, false, false, true, 0, false, stopAtRead};
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
+                                      StackWalkMemo* memo) {
+    StackWalk walk{image, stopAtRead, memo, {}, {}, {}};
+    StackPaths& found = walk.found;
     StackState start;
     start.rva = entry;
     CodeWindow window;
-    Push(&walk, start);
+    walk.seen.insert(start);
+    walk.pending.push_back(start);
     for (size_t steps = 0;
-         !walk.pending.empty() && !walk.cannotTell && !walk.certainRead && !walk.settled; ++steps) {
+         !walk.pending.empty() && !found.cannotTell && !found.certainRead && !found.settled;
+         ++steps) {
         if (steps == kMaxSteps) {
-            walk.cannotTell = true;
+            found.cannotTell = true;
             break;
         }
         const StackState s = walk.pending.back();
@@ -573,19 +612,23 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
         X86Insn insn{};
         const size_t got = window.At(image, s.rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
-            walk.cannotTell = true;
+            found.cannotTell = true;
             break;
         }
         Settle(&walk, s, bytes, insn);
     }
+    if (memo != nullptr) {
+        memo->byEntry[MemoKey(entry, stopAtRead)] = found;
+    }
     // Structures of 1, 2, 4 or 8 bytes come back in EAX (and EDX), not through a pointer.
-    const uint8_t written = walk.firstWritten;
-    const bool structureSized = walk.firstEscapes || (written != 0 && written != 1 &&
-                                                      written != 2 && written != 4 && written != 8);
-    if (walk.certainRead || walk.settled) {
+    const uint8_t written = found.firstWritten;
+    const bool structureSized =
+        found.firstEscapes ||
+        (written != 0 && written != 1 && written != 2 && written != 4 && written != 8);
+    if (found.certainRead || found.settled) {
         return {true, true, false}; // what was wanted is known
     }
-    const bool followed = !walk.cannotTell && walk.returned;
-    return {followed, followed && walk.readsArgument,
-            followed && walk.returnsFirst && structureSized};
+    const bool followed = !found.cannotTell && found.returned;
+    return {followed, followed && found.readsArgument,
+            followed && found.returnsFirst && structureSized};
 }

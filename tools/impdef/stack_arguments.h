@@ -8,6 +8,7 @@
 #include "call_analysis.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 struct StackArgumentUse {
     bool followed;      // every path was followed to its end; the rest holds only then
@@ -18,8 +19,29 @@ struct StackArgumentUse {
     bool returnsFirst;
 };
 
+// What the paths from an entry found, merged over them (stack_arguments.cpp).
+struct StackPaths {
+    bool cannotTell = false;
+    bool returned = false; // some path returned with ESP where it started
+    bool readsArgument = false;
+    bool returnsFirst = true;
+    uint8_t firstWritten = 0;
+    bool firstEscapes = false;
+    bool certainRead = false; // stopAtRead: a path without guesses read one
+    bool settled = false;     // otherwise: a return that does not hand back the first argument
+};
+
+// The walks done, by entry and kind. A path that reaches another export's entry before it has
+// done anything takes what the walk from there found instead of following that code again:
+// walked from the last entry to the first, exports that run into each other's code (a chain of
+// thunks, padding) cost the code once, not once per export.
+struct StackWalkMemo {
+    std::unordered_map<uint64_t, StackPaths> byEntry;
+};
+
 // stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
 // a path that rests on no guess of what a callee popped (returnsFirst is then false).
 // Otherwise only returnsFirst is wanted, and the walk stops at the first return that does not
 // hand back the first argument (readsArgument is then true).
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead);
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
+                                      StackWalkMemo* memo = nullptr);
