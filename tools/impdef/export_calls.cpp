@@ -12,6 +12,9 @@ namespace {
 
 // Room for the ends of paths outside the code: jumps out of it, and tables read past it.
 constexpr uint64_t kLeavesOutsideCode = 65536;
+// The stack walks of all exports follow at most this many instructions per instruction the
+// DLL's code may hold.
+constexpr size_t kStackStepsPerInstruction = 2;
 
 // The file bytes backing rva inside a section that passes the filter, as offset and count.
 bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool executableOnly,
@@ -82,6 +85,7 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
     std::sort(walks.rbegin(), walks.rend());
     walks.erase(std::unique(walks.begin(), walks.end()), walks.end());
     StackWalkMemo memo;
+    memo.stepsLeft = code.instructionBudget * kStackStepsPerInstruction;
     std::unordered_map<uint32_t, StackArgumentUse> stackUse; // by entry: aliases share code
     for (const auto& [address, stopAtRead] : walks) {
         stackUse[address] = FindStackArgumentUse(code, address, stopAtRead, &memo);

@@ -1,5 +1,6 @@
 #include "stack_arguments.h"
 
+#include "code_graph.h"
 #include "register_use.h"
 #include "stack_instructions.h"
 #include "x86_decoder.h"
@@ -8,6 +9,7 @@
 #include <array>
 #include <set>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -83,26 +85,9 @@ struct StackWalk {
     bool stopAtRead; // only whether it reads an argument is wanted
     StackWalkMemo* memo;
     std::vector<StackState> pending;
-    std::set<StackState> seen;
+    std::set<StackState> seen;            // states at the targets
+    std::unordered_set<uint32_t> targets; // of the jumps and branches met so far
     StackPaths found;
-};
-
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[64];
-
-    // The code at rva up to the window's end, at least an instruction's length where the
-    // image has it; 0 when rva is no code.
-    size_t At(const CodeImage& image, uint32_t at, const unsigned char** code) {
-        if (at < rva || at - rva >= count || count - (at - rva) < kMaxInsnLength) {
-            rva = at;
-            count = image.code(at, bytes, sizeof bytes);
-        }
-        *code = bytes + (at - rva);
-        return count - (at - rva);
-    }
 };
 
 bool Tracked(const StackState& s, int reg) {
@@ -421,6 +406,7 @@ bool TakeWalked(StackWalk* walk, const StackState& s) {
 
 // A path continues at a jump or branch target, unless it was there in the same state.
 void Push(StackWalk* walk, const StackState& s) {
+    walk->targets.insert(s.rva);
     if (!(IsOtherEntry(walk->image, s.rva) && TakeWalked(walk, s)) && walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
@@ -432,14 +418,15 @@ void End(StackWalk* walk, const StackState& s) {
 }
 
 // Continues a path at next, or ends it at another export's entry (the code before did not
-// return). After a branch the path goes on twice, so a state seen there is not taken again.
-void FallThrough(StackWalk* walk, StackState s, uint32_t next, bool afterBranch) {
+// return). Where paths meet again after a branch, a state seen there is not taken again (the
+// paths would double at each branch).
+void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
     s.rva = next;
     if (IsOtherEntry(walk->image, next)) {
         if (!TakeWalked(walk, s)) {
             End(walk, s);
         }
-    } else if (!afterBranch || walk->seen.insert(s).second) {
+    } else if (walk->targets.count(next) == 0 || walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
 }
@@ -515,13 +502,16 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         if (IsIndirectCall(bytes, insn)) {
             AfterCall(&s);
         }
-        FallThrough(walk, s, next, false);
+        FallThrough(walk, s, next);
         return;
-    case InsnFlow::Branch:
-        FallThrough(walk, s, next, true);
-        s.rva = target;
-        Push(walk, s);
+    case InsnFlow::Branch: {
+        StackState taken = s;
+        taken.rva = target;
+        walk->targets.insert(target); // for the fall-through to meet it as a target
+        FallThrough(walk, s, next);
+        Push(walk, taken);
         return;
+    }
     case InsnFlow::Jump:
         s.rva = target;
         Push(walk, s);
@@ -532,7 +522,7 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
             return;
         }
         AfterCall(&s);
-        FallThrough(walk, s, next, false);
+        FallThrough(walk, s, next);
         return;
     }
     case InsnFlow::Return:
@@ -588,11 +578,20 @@ void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86
     }
 }
 
+// Counts a step against what all walks may take; true when none is left.
+bool OutOfSteps(StackWalkMemo* memo) {
+    if (memo == nullptr || memo->stepsLeft == 0) {
+        return memo != nullptr;
+    }
+    --memo->stepsLeft;
+    return false;
+}
+
 } // namespace
 
 StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
                                       StackWalkMemo* memo) {
-    StackWalk walk{image, stopAtRead, memo, {}, {}, {}};
+    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}};
     StackPaths& found = walk.found;
     StackState start;
     start.rva = entry;
@@ -602,15 +601,15 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
     for (size_t steps = 0;
          !walk.pending.empty() && !found.cannotTell && !found.certainRead && !found.settled;
          ++steps) {
-        if (steps == kMaxSteps) {
+        if (steps == kMaxSteps || OutOfSteps(memo)) {
             found.cannotTell = true;
             break;
         }
         const StackState s = walk.pending.back();
         walk.pending.pop_back();
-        const unsigned char* bytes = nullptr;
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(image, &window, s.rva, &got);
         X86Insn insn{};
-        const size_t got = window.At(image, s.rva, &bytes);
         if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
             found.cannotTell = true;
             break;

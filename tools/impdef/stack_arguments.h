@@ -35,8 +35,11 @@ struct StackPaths {
 // done anything takes what the walk from there found instead of following that code again:
 // walked from the last entry to the first, exports that run into each other's code (a chain of
 // thunks, padding) cost the code once, not once per export.
+// The instructions all walks together may follow are counted too: past stepsLeft each walk
+// cannot tell, so that no input costs more than a few passes over its code.
 struct StackWalkMemo {
     std::unordered_map<uint64_t, StackPaths> byEntry;
+    size_t stepsLeft = ~size_t{0};
 };
 
 // stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
