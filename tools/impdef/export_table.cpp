@@ -1,7 +1,8 @@
 #include "export_table.h"
 
+#include "message_text.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -23,12 +24,6 @@ struct ExportDirectory {
     uint32_t namesRva;
     uint32_t nameOrdinalsRva;
 };
-
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
 
 // Finds the file offset of length bytes at rva, all inside the file and the region's raw data.
 bool LocateRange(ByteView file, const PeImage& image, uint32_t rva, uint64_t length,

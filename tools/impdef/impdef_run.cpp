@@ -1,5 +1,6 @@
 #include "impdef_run.h"
 
+#include "coff_format.h"
 #include "command_line.h"
 #include "def_writer.h"
 #include "export_calls.h"
@@ -15,8 +16,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-constexpr uint16_t kMachineI386 = 0x14C;
 
 std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool examined,
                         bool is64, bool keptBackup) {
