@@ -1,5 +1,7 @@
 #include "def_file.h"
 
+#include "def_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -70,6 +72,22 @@ TEST(ParseDefText, ReadsTheExportsWithTheirOrdinalsAndFlags) {
         std::string error;
         ASSERT_TRUE(ParseDefText(c.text, "t.def", &def, &error)) << c.text << "\n" << error;
         EXPECT_EQ(Describe(def), c.expected) << c.text;
+    }
+}
+
+// What qen_impdef writes for a name, Lib reads back as that name.
+TEST(ParseDefText, ReadsEveryNameAsTheWriterQuotesIt) {
+    const char* const names[] = {
+        "plain", "EXPORTS", "DATA", "has space",       "a=b", "a==b", "a;b",
+        "a,b",   "@f@8",    "it's", "\xB2\xE2\xCA\xD4"};
+    for (const std::string name : names) {
+        DefFile def;
+        std::string error;
+        ASSERT_TRUE(
+            ParseDefText("EXPORTS\n    " + NameAsDefWord(name) + " @1\n", "x.def", &def, &error))
+            << name << ": " << error;
+        ASSERT_EQ(def.exports.size(), 1u) << name;
+        EXPECT_EQ(def.exports[0].name, name);
     }
 }
 
