@@ -5,7 +5,7 @@
 #include "def_writer.h"
 #include "export_calls.h"
 #include "export_table.h"
-#include "file_io.h"
+#include "replace_keeping_backup.h"
 #include "file_platform.h"
 #include "paged_file.h"
 #include "pe_image.h"

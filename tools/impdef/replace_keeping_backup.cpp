@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "replace_keeping_backup.h"
 
 #include "file_contents.h"
 #include "file_handle.h"
