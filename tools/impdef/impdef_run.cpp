@@ -5,6 +5,7 @@
 #include "def_writer.h"
 #include "export_calls.h"
 #include "export_table.h"
+#include "message_text.h"
 #include "replace_keeping_backup.h"
 #include "file_platform.h"
 #include "paged_file.h"
@@ -46,12 +47,13 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     ExportTable table;
     std::string error;
     if (!OpenPagedFile(options.dllPath, &file, &error)) {
-        *err += options.dllPath + ": " + error + "\n";
+        *err += ErrorLine(kToolName, options.dllPath + ": " + error);
         return kExitFailed;
     }
     const ByteView view{nullptr, file.size, &file};
     if (!ParsePeImage(view, &image, &error) || !ReadExportTable(view, image, &table, &error)) {
-        *err += options.dllPath + ": " + (file.readError.empty() ? error : file.readError) + "\n";
+        *err += ErrorLine(kToolName, options.dllPath + ": " +
+                                         (file.readError.empty() ? error : file.readError));
         return kExitFailed;
     }
     const bool examine = !options.asExported && image.machine == kMachineI386;
@@ -65,7 +67,7 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     };
     bool keptBackup = false;
     if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
-        *err += error + "\n"; // names the file
+        *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;
     }
     *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
@@ -85,7 +87,7 @@ int RunImpdef(const std::vector<std::string>& args, std::string* out, std::strin
         return kExitOk;
     }
     if (options.action == CommandAction::UsageError) {
-        *err += std::string(kToolName) + ": " + options.error + "\n" + UsageText();
+        *err += ErrorLine(kToolName, options.error) + UsageText();
         return kExitUsage;
     }
     return Convert(options, out, err);

@@ -249,7 +249,7 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
         const size_t end = LineEnd(all, begin, &next);
         if (!SplitDefLine(all.substr(begin, end - begin), &tokens, &message) ||
             !ParseLine(tokens, line, &state, def, &message)) {
-            *error = fileName + "(" + std::to_string(line) + "): error: " + message;
+            *error = fileName + "(" + std::to_string(line) + "): " + message;
             return false;
         }
     }
@@ -259,7 +259,7 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
 bool ReadDefFile(const std::string& path, DefFile* def, std::string* error) {
     std::string text;
     if (!ReadFileContents(path, &text, error)) {
-        *error = path + ": error: " + *error;
+        *error = path + ": " + *error;
         return false;
     }
     return ParseDefText(text, path, def, error);
