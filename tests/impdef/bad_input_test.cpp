@@ -143,7 +143,7 @@ class BadInput : public ToolRunTest {
             std::string out, err;
             EXPECT_EQ(RunImpdef({path, "-o", def_}, &out, &err), 1) << what;
             EXPECT_EQ(out, "") << what;
-            EXPECT_EQ(err, error + "\n") << what;
+            EXPECT_EQ(err, "qen_impdef: error: " + error + "\n") << what;
             EXPECT_EQ(FileCount(dir_), files) << what << ": a file was left behind";
             if (existingTarget) {
                 EXPECT_EQ(ReadText(def_), "old contents\n") << what;
@@ -179,13 +179,14 @@ TEST_F(BadInput, UnwritableTargetGivesAnErrorAndLeavesNoTemporaryFile) {
     const std::string noFolder = (dir_ / "missing" / "a.def").string();
     std::string out, err;
     EXPECT_EQ(RunImpdef({dll_, "-o", noFolder}, &out, &err), 1);
-    EXPECT_EQ(err, "cannot write '" + noFolder + ".0.tmp': No such file or directory\n");
+    EXPECT_EQ(err, "qen_impdef: error: cannot write '" + noFolder +
+                       ".0.tmp': No such file or directory\n");
 
     fs::create_directory(dir_ / "taken.def");
     const std::string folderTarget = (dir_ / "taken.def").string();
     err.clear();
     EXPECT_EQ(RunImpdef({dll_, "-o", folderTarget}, &out, &err), 1);
-    EXPECT_EQ(err, "cannot replace '" + folderTarget + "': Is a directory\n");
+    EXPECT_EQ(err, "qen_impdef: error: cannot replace '" + folderTarget + "': Is a directory\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(FileCount(dir_), 2u) << "a temporary file was left behind";
 }

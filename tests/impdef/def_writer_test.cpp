@@ -1,5 +1,7 @@
 #include "def_writer.h"
 
+#include "def_format.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,17 +36,17 @@ TEST(DefWriter, QuotesKeywordsAndNamesThatWouldEndAToken) {
         {"\xB2\xE2\xCA\xD4", "\xB2\xE2\xCA\xD4"},
     };
     for (const TokenCase& c : cases) {
-        EXPECT_EQ(DefToken(c.name), c.token);
+        EXPECT_EQ(NameAsDefWord(c.name), c.token);
     }
 }
 
 TEST(DefWriter, NamesWithQuotesOrControlBytesCannotBeWritten) {
-    EXPECT_TRUE(CanWriteName("Plain"));
-    EXPECT_TRUE(CanWriteName("with space"));
-    EXPECT_FALSE(CanWriteName(""));
-    EXPECT_FALSE(CanWriteName("a\"b"));
-    EXPECT_FALSE(CanWriteName("line\nbreak"));
-    EXPECT_FALSE(CanWriteName("tab\there"));
+    EXPECT_TRUE(CanWriteDefName("Plain"));
+    EXPECT_TRUE(CanWriteDefName("with space"));
+    EXPECT_FALSE(CanWriteDefName(""));
+    EXPECT_FALSE(CanWriteDefName("a\"b"));
+    EXPECT_FALSE(CanWriteDefName("line\nbreak"));
+    EXPECT_FALSE(CanWriteDefName("tab\there"));
 }
 
 ExportTable SampleTable() {

@@ -132,7 +132,7 @@ TEST_F(ImpdefRun, RefusesExportNamesLongerThanAnyLinkerWrites) {
             EXPECT_EQ(code, 0) << err;
         } else {
             EXPECT_EQ(code, 1);
-            EXPECT_EQ(err, dll_ +
+            EXPECT_EQ(err, "qen_impdef: error: " + dll_ +
                                ": export name 4 is 4097 bytes long; names longer than 4096 bytes "
                                "are refused\n");
         }

@@ -9,7 +9,7 @@ trap 'rm -rf "$work"' EXIT
 python3 "$generator" --long-names "$work/long.dll"
 status=0
 (ulimit -v 262144 && cd "$work" && "$tool" long.dll -o long.def) >"$work/out" 2>&1 || status=$?
-expected="long.dll: export name 0 is 65535 bytes long; names longer than 4096 bytes are refused"
+expected="qen_impdef: error: long.dll: export name 0 is 65535 bytes long; names longer than 4096 bytes are refused"
 if [ "$status" != 1 ] || [ "$(cat "$work/out")" != "$expected" ] || [ -e "$work/long.def" ]; then
     echo "expected exit 1 and: $expected"
     echo "got exit $status and: $(cat "$work/out")"

@@ -1,5 +1,7 @@
 #include "def_file.h"
 
+#include "def_format.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -73,45 +75,61 @@ TEST(ParseDefText, ReadsTheExportsWithTheirOrdinalsAndFlags) {
     }
 }
 
+// What qen_impdef writes for a name, Lib reads back as that name.
+TEST(ParseDefText, ReadsEveryNameAsTheWriterQuotesIt) {
+    const char* const names[] = {
+        "plain", "EXPORTS", "DATA", "has space",       "a=b", "a==b", "a;b",
+        "a,b",   "@f@8",    "it's", "\xB2\xE2\xCA\xD4"};
+    for (const std::string name : names) {
+        DefFile def;
+        std::string error;
+        ASSERT_TRUE(
+            ParseDefText("EXPORTS\n    " + NameAsDefWord(name) + " @1\n", "x.def", &def, &error))
+            << name << ": " << error;
+        ASSERT_EQ(def.exports.size(), 1u) << name;
+        EXPECT_EQ(def.exports[0].name, name);
+    }
+}
+
 TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
     const ReadCase cases[] = {
-        {"EXPORTS\na @x\n", "t.def(2): error: ordinal expected, but got 'x'"},
-        {"EXPORTS\na @\n", "t.def(2): error: ordinal expected, but got end of line"},
-        {"EXPORTS\na @12b\n", "t.def(2): error: ordinal expected, but got '12b'"},
-        {"EXPORTS\na @-1\n", "t.def(2): error: ordinal expected, but got '-1'"},
-        {"EXPORTS\na @65536\n", "t.def(2): error: ordinal 65536 out of range 0..65535"},
+        {"EXPORTS\na @x\n", "t.def(2): ordinal expected, but got 'x'"},
+        {"EXPORTS\na @\n", "t.def(2): ordinal expected, but got end of line"},
+        {"EXPORTS\na @12b\n", "t.def(2): ordinal expected, but got '12b'"},
+        {"EXPORTS\na @-1\n", "t.def(2): ordinal expected, but got '-1'"},
+        {"EXPORTS\na @65536\n", "t.def(2): ordinal 65536 out of range 0..65535"},
         {"EXPORTS\na @99999999999999999999\n",
-         "t.def(2): error: ordinal 99999999999999999999 out of range 0..65535"},
-        {"EXPORTS\na @1 @2\n", "t.def(2): error: one ordinal expected, but got a second one: '@2'"},
-        {"EXPORTS\na NONAME\n", "t.def(2): error: NONAME needs an ordinal: name @ordinal NONAME"},
-        {"EXPORTS\na CONSTANT\n", "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' "
+         "t.def(2): ordinal 99999999999999999999 out of range 0..65535"},
+        {"EXPORTS\na @1 @2\n", "t.def(2): one ordinal expected, but got a second one: '@2'"},
+        {"EXPORTS\na NONAME\n", "t.def(2): NONAME needs an ordinal: name @ordinal NONAME"},
+        {"EXPORTS\na CONSTANT\n", "t.def(2): @ordinal, NONAME, PRIVATE, DATA or '== name' "
                                   "expected, but got 'CONSTANT'"},
         {"EXPORTS\na b\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'b'"},
+         "t.def(2): @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'b'"},
         {"EXPORTS\na @1 data\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'data'"},
+         "t.def(2): @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'data'"},
         {"EXPORTS\na @1 \"DATA\"\n",
-         "t.def(2): error: @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'DATA'"},
-        {"EXPORTS\na =\n", "t.def(2): error: internal name expected after '='"},
-        {"EXPORTS\n= a\n", "t.def(2): error: export name expected, but got '='"},
-        {"EXPORTS\n\"\"\n", "t.def(2): error: export name expected, but got ''"},
-        {"EXPORTS\n\"abc\n", "t.def(2): error: closing '\"' expected, but got end of line"},
-        {"LIBRARY \"foo\n", "t.def(1): error: closing '\"' expected, but got end of line"},
-        {"foo\nEXPORTS\n", "t.def(1): error: statement expected, but got 'foo'"},
-        {"; x\nexports\na\n", "t.def(2): error: statement expected, but got 'exports'"},
+         "t.def(2): @ordinal, NONAME, PRIVATE, DATA or '== name' expected, but got 'DATA'"},
+        {"EXPORTS\na =\n", "t.def(2): internal name expected after '='"},
+        {"EXPORTS\n= a\n", "t.def(2): export name expected, but got '='"},
+        {"EXPORTS\n\"\"\n", "t.def(2): export name expected, but got ''"},
+        {"EXPORTS\n\"abc\n", "t.def(2): closing '\"' expected, but got end of line"},
+        {"LIBRARY \"foo\n", "t.def(1): closing '\"' expected, but got end of line"},
+        {"foo\nEXPORTS\n", "t.def(1): statement expected, but got 'foo'"},
+        {"; x\nexports\na\n", "t.def(2): statement expected, but got 'exports'"},
         {"LIBRARY a\nNAME b\n",
-         "t.def(2): error: one LIBRARY or NAME statement expected, but got a second one"},
-        {"EXPORTS\na\nb\n  a @3\n", "t.def(4): error: duplicate export 'a', first at line 2"},
-        {"LIBRARY my lib.dll\n", "t.def(1): error: one DLL name and BASE=address expected, but "
+         "t.def(2): one LIBRARY or NAME statement expected, but got a second one"},
+        {"EXPORTS\na\nb\n  a @3\n", "t.def(4): duplicate export 'a', first at line 2"},
+        {"LIBRARY my lib.dll\n", "t.def(1): one DLL name and BASE=address expected, but "
                                  "got 'lib.dll'; a name with blanks goes in quotes: \"my ...\""},
         {"LIBRARY a BASE\n",
-         "t.def(1): error: one DLL name and BASE=address expected, but got 'BASE'; a name with "
+         "t.def(1): one DLL name and BASE=address expected, but got 'BASE'; a name with "
          "blanks goes in quotes: \"a ...\""},
-        {"EXPORTS\na ==\n", "t.def(2): error: import name expected after '=='"},
-        {"EXPORTS\na == b == c\n", "t.def(2): error: one '==' expected, but got a second one"},
-        {"EXPORTS\n== a\n", "t.def(2): error: export name expected, but got '=='"},
-        {"EXPORTS\na = == b\n", "t.def(2): error: internal name expected after '='"},
-        {"EXPORTS\nx@8\nx@8 PRIVATE\n", "t.def(3): error: duplicate export 'x@8', first at line 2"},
+        {"EXPORTS\na ==\n", "t.def(2): import name expected after '=='"},
+        {"EXPORTS\na == b == c\n", "t.def(2): one '==' expected, but got a second one"},
+        {"EXPORTS\n== a\n", "t.def(2): export name expected, but got '=='"},
+        {"EXPORTS\na = == b\n", "t.def(2): internal name expected after '='"},
+        {"EXPORTS\nx@8\nx@8 PRIVATE\n", "t.def(3): duplicate export 'x@8', first at line 2"},
     };
     for (const ReadCase& c : cases) {
         DefFile def;
@@ -137,7 +155,7 @@ TEST(ParseDefText, CutsTheEchoOfAVeryLongWord) {
         DefFile def;
         std::string error;
         EXPECT_FALSE(ParseDefText(c.first, "t.def", &def, &error));
-        EXPECT_EQ(error, "t.def(2): error: " + c.second);
+        EXPECT_EQ(error, "t.def(2): " + c.second);
     }
 }
 
@@ -145,14 +163,14 @@ TEST(ParseDefText, RefusesANulByteInsideALine) {
     DefFile def;
     std::string error;
     EXPECT_FALSE(ParseDefText(std::string("EXPORTS\na\0b\n", 12), "t.def", &def, &error));
-    EXPECT_EQ(error, "t.def(2): error: NUL byte in the line");
+    EXPECT_EQ(error, "t.def(2): NUL byte in the line");
 }
 
 TEST(ReadDefFile, ReportsAFileThatCannotBeOpened) {
     DefFile def;
     std::string error;
     EXPECT_FALSE(ReadDefFile("no such dir/missing.def", &def, &error));
-    EXPECT_EQ(error, "no such dir/missing.def: error: cannot open the file: " +
+    EXPECT_EQ(error, "no such dir/missing.def: cannot open the file: " +
                          std::string(std::strerror(ENOENT)));
 }
 

@@ -94,7 +94,7 @@ TEST_F(LibRunTest, LeavesAnExistingLibraryUntouchedWhenTheDefFileIsMalformed) {
     WriteText(Path("foo.def"), "EXPORTS\n f @x\n");
     WriteText(Path("foo.lib"), "previous library");
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err, Path("foo.def") + "(2): error: ordinal expected, but got 'x'\n");
+    EXPECT_EQ(err, "Lib: error: " + Path("foo.def") + "(2): ordinal expected, but got 'x'\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(ReadAll(Path("foo.lib")), "previous library");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def", "foo.lib"}));
@@ -102,8 +102,8 @@ TEST_F(LibRunTest, LeavesAnExistingLibraryUntouchedWhenTheDefFileIsMalformed) {
 
 TEST_F(LibRunTest, ReportsAMissingDefFileAndWritesNothing) {
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("missing.def"), "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err, Path("missing.def") + ": error: cannot open the file: " + std::strerror(ENOENT) +
-                       "\n");
+    EXPECT_EQ(err, "Lib: error: " + Path("missing.def") +
+                       ": cannot open the file: " + std::strerror(ENOENT) + "\n");
     EXPECT_TRUE(Listing(dir).empty());
 }
 
@@ -154,9 +154,9 @@ TEST_F(LibRunTest, RefusesInputItCannotReadOrThatGivesNoLibrary) {
     WriteText(Path("none.def"), "LIBRARY none\r\nEXPORTS\r\n");
     EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("folder.def"), "/MACHINE:IX86"}), 1);
 #ifdef _WIN32 // a folder cannot be opened as a file there
-    ExpectReason(err, Path("folder.def") + ": error: cannot open the file: ", EACCES);
+    ExpectReason(err, "Lib: error: " + Path("folder.def") + ": cannot open the file: ", EACCES);
 #else
-    ExpectReason(err, Path("folder.def") + ": error: cannot read the file: ", EISDIR);
+    ExpectReason(err, "Lib: error: " + Path("folder.def") + ": cannot read the file: ", EISDIR);
 #endif
     const std::pair<const char*, std::string> cases[] = {
         {"empty.def", "Lib: error: " + Path("empty.def") +

@@ -1,38 +1,24 @@
 #include "file_contents.h"
 
+#include "file_handle.h"
 #include "file_platform.h"
+#include "message_text.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 namespace {
 
-// Larger input is none a 32-bit tool can hold.
-constexpr size_t kMaxFileSize = size_t(1) << 30;
 constexpr size_t kReadChunk = size_t(1) << 20;
 constexpr int kTempNameAttempts = 1000;
 constexpr size_t kWriteBuffer = size_t(1) << 16;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string Reason() {
-    return errno != 0 ? std::strerror(errno) : "unknown reason";
-}
-
 // The file's size as far as the stream can tell, or 0: only a hint for the first read, since
 // a file may change while it is read and a folder has no meaningful size.
 size_t FileSizeHint(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        return 0;
-    const long size = std::ftell(file);
+    const long long size = FileSize(file);
     std::rewind(file);
-    return size > 0 && static_cast<unsigned long>(size) < kMaxFileSize ? static_cast<size_t>(size)
-                                                                       : 0;
+    return size > 0 && static_cast<uint64_t>(size) < kMaxFileSize ? static_cast<size_t>(size) : 0;
 }
 
 // Closes the file; false with errno set when it or an earlier write failed.

@@ -25,6 +25,17 @@ bool RenameReplacing(const std::string& from, const std::string& to, std::string
     return true;
 }
 
+bool SeekTo(std::FILE* file, uint64_t offset) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+long long FileSize(std::FILE* file) {
+    if (fseeko(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    return ftello(file);
+}
+
 // Byte by byte: the host runs the tools on test data only, whose paths may be written the
 // Windows way.
 size_t FileNameStart(const std::string& path) {

@@ -36,6 +36,17 @@ bool RenameReplacing(const std::string& from, const std::string& to, std::string
     return false;
 }
 
+bool SeekTo(std::FILE* file, uint64_t offset) {
+    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
+}
+
+long long FileSize(std::FILE* file) {
+    if (_fseeki64(file, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    return _ftelli64(file);
+}
+
 size_t FileNameStart(const std::string& path) {
     size_t start = 0;
     for (size_t i = 0; i < path.size(); ++i) {

@@ -1,11 +1,11 @@
 #include "code_graph.h"
 
 #include "import_table.h"
+#include "message_text.h"
 #include "table_bounds.h"
 #include "x86_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -22,12 +22,6 @@ struct Decoder {
     std::vector<uint32_t> leadsTo;     // the current instruction's edges
     CodeWindow window;
 };
-
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
 
 void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
     graph->nodes[node].end = PathEnd::Unknown;

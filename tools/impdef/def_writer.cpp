@@ -1,11 +1,11 @@
 #include "def_writer.h"
 
+#include "def_format.h"
 #include "name_decoration.h"
 #include "tool_version.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <set>
 
 namespace {
@@ -13,25 +13,6 @@ namespace {
 constexpr const char* kEol = "\r\n";
 constexpr const char* kIndent = "    ";
 constexpr const char* kMadeUpPrefix = "Ordinal";
-
-// The keywords of Microsoft's, LLVM's and GNU's .def grammars, in strcmp order.
-constexpr const char* kKeywords[] = {
-    "ALIGNCOMM",   "BASE",         "CODE",         "CONSTANT",   "DATA",     "DESCRIPTION",
-    "DISCARDABLE", "EXECUTE",      "EXETYPE",      "EXPORTS",    "HEAPSIZE", "IMPORTS",
-    "INITGLOBAL",  "INITINSTANCE", "LIBRARY",      "LOADONCALL", "MOVEABLE", "MULTIPLE",
-    "NAME",        "NONAME",       "NONSHARED",    "PRELOAD",    "PRIVATE",  "PROTMODE",
-    "READ",        "SECTIONS",     "SEGMENTS",     "SHARED",     "SINGLE",   "STACKSIZE",
-    "STUB",        "TERMGLOBAL",   "TERMINSTANCE", "VERSION",    "WRITE",
-};
-
-bool IsKeyword(const std::string& word) {
-    // Every keyword is in capitals: most names are settled by their first letter.
-    if (word.empty() || word[0] < 'A' || word[0] > 'Z') {
-        return false;
-    }
-    return std::binary_search(std::begin(kKeywords), std::end(kKeywords), word.c_str(),
-                              [](const char* a, const char* b) { return std::strcmp(a, b) < 0; });
-}
 
 const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};
 
@@ -65,7 +46,7 @@ std::string MadeUpName(uint32_t ordinal, const std::set<std::string>& realNames)
 std::set<std::string> WritableNames(const ExportTable& table) {
     std::set<std::string> names;
     for (const ExportEntry& entry : table.entries) {
-        if (entry.named && entry.name.rfind(kMadeUpPrefix, 0) == 0 && CanWriteName(entry.name)) {
+        if (entry.named && entry.name.rfind(kMadeUpPrefix, 0) == 0 && CanWriteDefName(entry.name)) {
             names.insert(entry.name);
         }
     }
@@ -86,8 +67,8 @@ std::string Header(const ExportTable& table, const std::string& dllFileName) {
     if (!table.internalName.empty() && !SameFileName(table.internalName, dllFileName)) {
         text += "; the export directory names the DLL " + CommentText(table.internalName) + kEol;
     }
-    text += "LIBRARY " + DefToken(dllFileName) + kEol;
-    text += std::string("EXPORTS") + kEol;
+    text += std::string(kDefLibrary) + " " + NameAsDefWord(dllFileName) + kEol;
+    text += std::string(kDefExports) + kEol;
     return text;
 }
 
@@ -143,8 +124,8 @@ std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool w
     } else {
         return "";
     }
-    std::string line =
-        kIndent + DefToken(StdcallName(entry.name, bytes)) + " == " + DefToken(entry.name);
+    std::string line = kIndent + NameAsDefWord(StdcallName(entry.name, bytes)) + " " +
+                       kDefImportName + " " + NameAsDefWord(entry.name);
     AppendComment(&line, why);
     return line + kEol;
 }
@@ -152,7 +133,7 @@ std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool w
 // EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; comment]...
 std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
                       const std::set<std::string>& realNames, bool namesOnly) {
-    const bool writable = entry.named && CanWriteName(entry.name);
+    const bool writable = entry.named && CanWriteDefName(entry.name);
     if (!writable && (namesOnly || entry.ordinal == 0)) {
         return std::string(kIndent) + "; ordinal " + std::to_string(entry.ordinal) +
                " has no name and is left out" + kEol;
@@ -164,16 +145,16 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     if (!writable) {
         line += MadeUpName(entry.ordinal, realNames);
     } else {
-        line += DefToken(decorate ? StdcallName(entry.name, call.argumentBytes) : entry.name);
+        line += NameAsDefWord(decorate ? StdcallName(entry.name, call.argumentBytes) : entry.name);
     }
     if (byOrdinal) {
         line += " @" + std::to_string(entry.ordinal);
         if (!writable) {
-            line += " NONAME";
+            line += std::string(" ") + kDefNoName;
         }
     }
     if (entry.data) {
-        line += " DATA";
+        line += std::string(" ") + kDefData;
     }
     if (entry.forwarded) {
         AppendComment(&line, "forwarded to " + entry.forwarder);
@@ -191,18 +172,6 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
 }
 
 } // namespace
-
-std::string DefToken(const std::string& name) {
-    const bool plain = !IsKeyword(name) && name.find_first_of(" \t;=,\"'") == std::string::npos &&
-                       name.find('@') != 0;
-    return plain ? name : "\"" + name + "\"";
-}
-
-bool CanWriteName(const std::string& name) {
-    return !name.empty() && name.find('"') == std::string::npos &&
-           std::none_of(name.begin(), name.end(),
-                        [](char c) { return IsControl(static_cast<unsigned char>(c)); });
-}
 
 void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
                 const std::string& dllFileName, bool namesOnly, const TextSink& sink) {
@@ -226,7 +195,7 @@ DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>&
     for (size_t i = 0; i < table.entries.size(); ++i) {
         const ExportEntry& entry = table.entries[i];
         counts.data += entry.data ? 1 : 0;
-        counts.ordinalOnly += entry.named && CanWriteName(entry.name) ? 0 : 1;
+        counts.ordinalOnly += entry.named && CanWriteDefName(entry.name) ? 0 : 1;
         counts.forwarded += entry.forwarded ? 1 : 0;
         const CallFinding& call = CallOf(calls, i);
         counts.stdcall += call.kind == CallKind::Stdcall && !call.nameTaken ? 1 : 0;

@@ -32,10 +32,3 @@ void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
                 const std::string& dllFileName, bool namesOnly, const TextSink& sink);
 
 DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls);
-
-// The name as a .def token: quoted when it is a keyword of the format or holds characters that
-// end a token. Keywords are case-sensitive.
-std::string DefToken(const std::string& name);
-
-// False for names no .def can carry, even quoted (empty, or holding a quote or control byte).
-bool CanWriteName(const std::string& name);

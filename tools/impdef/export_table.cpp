@@ -1,7 +1,8 @@
 #include "export_table.h"
 
+#include "message_text.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -24,12 +25,6 @@ struct ExportDirectory {
     uint32_t nameOrdinalsRva;
 };
 
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 // Finds the file offset of length bytes at rva, all inside the file and the region's raw data.
 bool LocateRange(ByteView file, const PeImage& image, uint32_t rva, uint64_t length,
                  const std::string& what, uint64_t* offset, std::string* error) {
@@ -51,27 +46,27 @@ bool LocateRange(ByteView file, const PeImage& image, uint32_t rva, uint64_t len
 
 // What a string is, for error messages: "export name 12". Worded only when needed, since a
 // DLL may have tens of thousands of names.
-struct StringWhat {
+struct StringLabel {
     const char* text;
     int64_t number; // -1: none
 };
 
-std::string Describe(StringWhat what) {
+std::string LabelText(StringLabel what) {
     return what.number < 0 ? what.text : what.text + (" " + std::to_string(what.number));
 }
 
-bool ReadString(ByteView file, const PeImage& image, uint32_t rva, StringWhat what,
+bool ReadString(ByteView file, const PeImage& image, uint32_t rva, StringLabel what,
                 std::string* out, std::string* error) {
     uint64_t offset = 0;
     uint64_t rawEnd = 0;
     if (!MapRva(image, rva, &offset, &rawEnd)) {
-        *error = "the " + Describe(what) + " (RVA " + Hex(rva) + ") lies outside every section";
+        *error = "the " + LabelText(what) + " (RVA " + Hex(rva) + ") lies outside every section";
         return false;
     }
     if (!ReadCString(file, offset, rawEnd, out)) {
         *error = rawEnd < file.size
-                     ? "the " + Describe(what) + " runs past the end of its section"
-                     : "is truncated: the " + Describe(what) + " runs past the end of the file";
+                     ? "the " + LabelText(what) + " runs past the end of its section"
+                     : "is truncated: the " + LabelText(what) + " runs past the end of the file";
         return false;
     }
     return true;

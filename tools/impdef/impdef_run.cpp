@@ -1,10 +1,12 @@
 #include "impdef_run.h"
 
+#include "coff_format.h"
 #include "command_line.h"
 #include "def_writer.h"
 #include "export_calls.h"
 #include "export_table.h"
-#include "file_io.h"
+#include "message_text.h"
+#include "replace_keeping_backup.h"
 #include "file_platform.h"
 #include "paged_file.h"
 #include "pe_image.h"
@@ -15,8 +17,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-constexpr uint16_t kMachineI386 = 0x14C;
 
 std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool examined,
                         bool is64, bool keptBackup) {
@@ -47,12 +47,13 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     ExportTable table;
     std::string error;
     if (!OpenPagedFile(options.dllPath, &file, &error)) {
-        *err += options.dllPath + ": " + error + "\n";
+        *err += ErrorLine(kToolName, options.dllPath + ": " + error);
         return kExitFailed;
     }
     const ByteView view{nullptr, file.size, &file};
     if (!ParsePeImage(view, &image, &error) || !ReadExportTable(view, image, &table, &error)) {
-        *err += options.dllPath + ": " + (file.readError.empty() ? error : file.readError) + "\n";
+        *err += ErrorLine(kToolName, options.dllPath + ": " +
+                                         (file.readError.empty() ? error : file.readError));
         return kExitFailed;
     }
     const bool examine = !options.asExported && image.machine == kMachineI386;
@@ -66,7 +67,7 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     };
     bool keptBackup = false;
     if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
-        *err += error + "\n"; // names the file
+        *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;
     }
     *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
@@ -86,7 +87,7 @@ int RunImpdef(const std::vector<std::string>& args, std::string* out, std::strin
         return kExitOk;
     }
     if (options.action == CommandAction::UsageError) {
-        *err += std::string(kToolName) + ": " + options.error + "\n" + UsageText();
+        *err += ErrorLine(kToolName, options.error) + UsageText();
         return kExitUsage;
     }
     return Convert(options, out, err);

@@ -1,15 +1,15 @@
 #include "import_table.h"
 
+#include "coff_format.h"
+
 #include <algorithm>
 #include <iterator>
 
 namespace {
 
-constexpr uint32_t kDescriptorSize = 20;
 constexpr uint32_t kMaxDescriptors = 4096;
 constexpr uint32_t kMaxSlots = 1u << 20;
 constexpr uint64_t kMaxNameLength = 4096;
-constexpr uint32_t kByOrdinal = 0x80000000u;
 
 // RaiseException is left out: a continuable exception returns to the caller.
 constexpr std::string_view kNoReturn[] = {
@@ -48,7 +48,7 @@ bool ReadRvaU32(ByteView file, const PeImage& image, uint32_t rva, uint32_t* val
 }
 
 std::string ImportName(ByteView file, const PeImage& image, uint32_t thunk) {
-    if ((thunk & kByOrdinal) != 0) {
+    if ((thunk & kImportByOrdinal32) != 0) {
         return "#" + std::to_string(thunk & 0xFFFF);
     }
     std::string name;
@@ -64,7 +64,7 @@ std::unordered_map<uint32_t, std::string> ReadImportSlots(ByteView file, const P
     }
     const uint32_t base = static_cast<uint32_t>(image.imageBase);
     for (uint32_t d = 0; d < kMaxDescriptors && slots.size() < kMaxSlots; ++d) {
-        const uint32_t at = image.importRva + d * kDescriptorSize;
+        const uint32_t at = image.importRva + d * kImportDescriptorSize;
         uint32_t names = 0, dllName = 0, firstSlot = 0;
         std::string dll;
         if (!ReadRvaU32(file, image, at, &names) || !ReadRvaU32(file, image, at + 12, &dllName) ||

@@ -1,42 +1,14 @@
 #include "paged_file.h"
 
+#include "file_platform.h"
+#include "message_text.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
 constexpr uint64_t kPageSize = 16 * 1024;
-// Larger files are no DLL anyone can load in a 32-bit process.
-constexpr uint64_t kMaxFileSize = uint64_t(1) << 30;
-
-std::string Reason() {
-    return std::strerror(errno);
-}
-
-bool SeekTo(std::FILE* file, uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-// The file's size, or -1 when the stream cannot tell.
-long long FileSize(std::FILE* file) {
-#ifdef _WIN32
-    if (_fseeki64(file, 0, SEEK_END) != 0) {
-        return -1;
-    }
-    return _ftelli64(file);
-#else
-    if (fseeko(file, 0, SEEK_END) != 0) {
-        return -1;
-    }
-    return ftello(file);
-#endif
-}
-
 // The page to read a new one into: a free one, or the one used longest ago.
 KeptPage* PageToReplace(PagedFile* paged) {
     return &*std::min_element(

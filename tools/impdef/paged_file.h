@@ -3,10 +3,10 @@
 // the analysed code, never the whole file. Only the pages used last are kept, so the memory it
 // takes is the same however large the file is. Error texts are worded to follow "<path>: ".
 
+#include "file_handle.h"
+
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +22,7 @@ struct KeptPage {
 };
 
 struct PagedFile {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, std::fclose};
+    FilePtr file;
     uint64_t size = 0;
     std::array<KeptPage, kKeptPages> pages;
     uint64_t uses = 0;

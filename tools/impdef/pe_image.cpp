@@ -1,5 +1,7 @@
 #include "pe_image.h"
 
+#include "coff_format.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,12 +11,8 @@ constexpr uint16_t kDosMagic = 0x5A4D; // "MZ"
 constexpr uint64_t kDosHeaderSize = 64;
 constexpr uint64_t kPeHeaderOffsetField = 0x3C;
 constexpr uint32_t kPeSignature = 0x00004550; // "PE\0\0"
-constexpr uint64_t kFileHeaderSize = 20;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr uint64_t kSectionHeaderSize = 40;
-constexpr uint32_t kScnCntCode = 0x00000020;
-constexpr uint32_t kScnMemExecute = 0x20000000;
 
 std::string Truncated(const char* what) {
     return std::string("is truncated: the ") + what + " runs past the end of the file";
@@ -185,5 +183,5 @@ bool MapRva(const PeImage& image, uint32_t rva, uint64_t* offset, uint64_t* rawE
 }
 
 bool IsExecutable(const PeSection& section) {
-    return (section.characteristics & (kScnMemExecute | kScnCntCode)) != 0;
+    return (section.characteristics & (kSectionExecute | kSectionCode)) != 0;
 }

@@ -11,18 +11,18 @@ uint8_t Reg8(unsigned n) {
     return Reg32(n < 4 ? n : n - 4);
 }
 
-struct Operands {
+struct ModRmFields {
     unsigned mod, reg, rm;
     uint8_t memory; // registers that form a memory operand's address
 };
 
-Operands DecodeOperands(const unsigned char* bytes, const X86Insn& insn) {
-    Operands o{3, 0, 0, 0};
+ModRmFields DecodeModRm(const unsigned char* bytes, const X86Insn& insn) {
+    ModRmFields o{3, 0, 0, 0};
     if (insn.modrmAt == 0) {
         return o;
     }
     const unsigned modrm = bytes[insn.modrmAt];
-    o = Operands{modrm >> 6u, (modrm >> 3u) & 7u, modrm & 7u, 0};
+    o = ModRmFields{modrm >> 6u, (modrm >> 3u) & 7u, modrm & 7u, 0};
     if (o.mod == 3) {
         return o;
     }
@@ -38,15 +38,15 @@ Operands DecodeOperands(const unsigned char* bytes, const X86Insn& insn) {
 }
 
 // The r/m operand as a register, or nothing when it is memory.
-uint8_t RmReg(const Operands& o, bool byte) {
+uint8_t RmReg(const ModRmFields& o, bool byte) {
     return o.mod != 3 ? 0 : byte ? Reg8(o.rm) : Reg32(o.rm);
 }
 
-uint8_t RegReg(const Operands& o, bool byte) {
+uint8_t RegReg(const ModRmFields& o, bool byte) {
     return byte ? Reg8(o.reg) : Reg32(o.reg);
 }
 
-RegisterUse Arithmetic(unsigned char op, const Operands& o) {
+RegisterUse Arithmetic(unsigned char op, const ModRmFields& o) {
     const bool byte = (op & 1) == 0;
     const unsigned kind = op >> 3;
     const uint8_t reg = RegReg(o, byte), rm = RmReg(o, byte);
@@ -57,7 +57,7 @@ RegisterUse Arithmetic(unsigned char op, const Operands& o) {
     return {static_cast<uint8_t>(reg | rm | o.memory), kind == 7 ? uint8_t(0) : destination};
 }
 
-RegisterUse GroupThree(unsigned char op, const Operands& o) {
+RegisterUse GroupThree(unsigned char op, const ModRmFields& o) {
     const bool byte = op == 0xF6;
     const uint8_t rm = static_cast<uint8_t>(RmReg(o, byte) | o.memory);
     if (o.reg >= 4 && o.reg <= 5) { // mul, imul: EDX:EAX = EAX * r/m
@@ -69,7 +69,7 @@ RegisterUse GroupThree(unsigned char op, const Operands& o) {
     return {rm, 0};
 }
 
-RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
+RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn) {
     const bool byte = (op & 1) == 0;
     if (op < 0x40 && (op & 7) < 4) {
         return Arithmetic(op, o);
@@ -140,7 +140,7 @@ RegisterUse OneByte(unsigned char op, const Operands& o, const X86Insn& insn) {
     return {static_cast<uint8_t>(o.memory | (stringOp && insn.repeated ? kEcx : 0)), 0};
 }
 
-RegisterUse TwoByte(unsigned char op, const Operands& o) {
+RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
     if (op == 0xB6 || op == 0xB7 || op == 0xBE || op == 0xBF) { // movzx, movsx
         const uint8_t source = o.mod != 3 ? 0 : (op & 1) == 0 ? Reg8(o.rm) : Reg32(o.rm);
         return {static_cast<uint8_t>(source | o.memory), RegReg(o, false)};
@@ -166,7 +166,7 @@ RegisterUse TwoByte(unsigned char op, const Operands& o) {
 } // namespace
 
 RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn) {
-    const Operands operands = DecodeOperands(bytes, insn);
+    const ModRmFields operands = DecodeModRm(bytes, insn);
     switch (insn.map) {
     case InsnMap::OneByte:
         return OneByte(bytes[insn.opcodeAt], operands, insn);

@@ -116,8 +116,8 @@ bool ModRm(Cursor* c, unsigned char* modrm) {
     return Skip(c, disp);
 }
 
-// Operands by the map letter.
-bool Operands(Cursor* c, char shape, unsigned char* modrm, uint32_t* imm) {
+// Reads the ModR/M, displacement and immediate bytes the map letter calls for.
+bool ReadOperandBytes(Cursor* c, char shape, unsigned char* modrm, uint32_t* imm) {
     switch (shape) {
     case '.':
         return true;
@@ -209,7 +209,7 @@ bool TwoByteInsn(Cursor* c, X86Insn* insn) {
         return Skip(c, 1) && ModRm(c, &modrm) && (op == 0x38 || Immediate(c, 1, &imm));
     }
     const char shape = kTwoByteMap[op];
-    if (shape == 'x' || !Operands(c, shape, &modrm, &imm)) {
+    if (shape == 'x' || !ReadOperandBytes(c, shape, &modrm, &imm)) {
         return false;
     }
     insn->flow = TwoByteFlow(op);
@@ -316,7 +316,7 @@ bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t
         const bool test = ((*modrm >> 3) & 7) < 2;
         return !test || Immediate(c, op == 0xF6 ? 1 : ImmZSize(*c), imm);
     }
-    return Operands(c, kOneByteMap[op], modrm, imm);
+    return ReadOperandBytes(c, kOneByteMap[op], modrm, imm);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "coff_object.h"
 
+#include "coff_format.h"
+
 namespace {
 
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kRelocationSize = 10;
 constexpr size_t kShortNameSize = 8;
 constexpr uint32_t kStringTableSizeField = 4;

@@ -22,8 +22,7 @@ struct DefFile {
 };
 
 // Reads the .def text (lines end with CR, LF or CR LF; a UTF-8 byte order mark is skipped);
-// fileName only labels errors. Returns false with one error line
-// ("file(line): error: ...") in error.
+// fileName only labels errors. Returns false with the error, "file(line): ...", in error.
 bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
                   std::string* error);
 

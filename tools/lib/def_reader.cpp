@@ -1,6 +1,7 @@
 #include "def_file.h"
 #include "def_tokens.h"
 
+#include "def_format.h"
 #include "file_contents.h"
 
 #include <algorithm>
@@ -27,8 +28,8 @@ bool IsIgnoredStatement(std::string_view word) {
 
 bool IsStatement(const DefToken& token) {
     const std::string_view w = token.text;
-    return !token.quoted && (w == "LIBRARY" || w == "NAME" || w == "EXPORTS" || w == "SECTIONS" ||
-                             IsIgnoredStatement(w));
+    return !token.quoted && (w == kDefLibrary || w == "NAME" || w == kDefExports ||
+                             w == "SECTIONS" || IsIgnoredStatement(w));
 }
 
 bool IsKeyword(const DefToken& token, const char* keyword) {
@@ -93,7 +94,7 @@ bool ParseImportName(const std::vector<DefToken>& tokens, size_t* i, DefExport* 
         return false;
     }
     if (*i + 1 == tokens.size() || tokens[*i + 1].text.empty() || IsKeyword(tokens[*i + 1], "=") ||
-        IsKeyword(tokens[*i + 1], "==")) {
+        IsKeyword(tokens[*i + 1], kDefImportName)) {
         *error = "import name expected after '=='";
         return false;
     }
@@ -109,13 +110,13 @@ bool ParseAttributes(const std::vector<DefToken>& tokens, size_t i, DefExport* e
         if (!t.quoted && !t.text.empty() && t.text[0] == '@') {
             if (!ParseOrdinalAttribute(tokens, &i, entry, error))
                 return false;
-        } else if (IsKeyword(t, "NONAME")) {
+        } else if (IsKeyword(t, kDefNoName)) {
             entry->noName = true;
         } else if (IsKeyword(t, "PRIVATE")) {
             entry->isPrivate = true;
-        } else if (IsKeyword(t, "DATA")) {
+        } else if (IsKeyword(t, kDefData)) {
             entry->isData = true;
-        } else if (IsKeyword(t, "==")) {
+        } else if (IsKeyword(t, kDefImportName)) {
             if (!ParseImportName(tokens, &i, entry, error))
                 return false;
         } else {
@@ -148,7 +149,7 @@ bool CheckUnique(std::string_view name, int line, ParseState* state, std::string
 bool ParseExport(const std::vector<DefToken>& tokens, size_t first, int line, ParseState* state,
                  DefFile* def, std::string* error) {
     const DefToken& name = tokens[first];
-    if (name.text.empty() || IsKeyword(name, "=") || IsKeyword(name, "==")) {
+    if (name.text.empty() || IsKeyword(name, "=") || IsKeyword(name, kDefImportName)) {
         *error = "export name expected, but got " + Quote(name.text);
         return false;
     }
@@ -157,7 +158,7 @@ bool ParseExport(const std::vector<DefToken>& tokens, size_t first, int line, Pa
     size_t i = first + 1;
     if (i < tokens.size() && IsKeyword(tokens[i], "=")) {
         if (i + 1 == tokens.size() || tokens[i + 1].text.empty() ||
-            IsKeyword(tokens[i + 1], "==")) {
+            IsKeyword(tokens[i + 1], kDefImportName)) {
             *error = "internal name expected after '='";
             return false;
         }
@@ -199,11 +200,11 @@ bool ParseLine(const std::vector<DefToken>& tokens, int line, ParseState* state,
     if (IsStatement(tokens[0])) {
         const std::string_view word = tokens[0].text;
         state->section = Section::None;
-        if (word == "LIBRARY" || word == "NAME")
+        if (word == kDefLibrary || word == "NAME")
             return ParseLibrary(tokens, state, def, error);
         if (word == "SECTIONS")
             state->section = Section::Sections;
-        if (word != "EXPORTS")
+        if (word != kDefExports)
             return true;
         state->section = Section::Exports;
         return tokens.size() == 1 || ParseExport(tokens, 1, line, state, def, error);
@@ -248,7 +249,7 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
         const size_t end = LineEnd(all, begin, &next);
         if (!SplitDefLine(all.substr(begin, end - begin), &tokens, &message) ||
             !ParseLine(tokens, line, &state, def, &message)) {
-            *error = fileName + "(" + std::to_string(line) + "): error: " + message;
+            *error = fileName + "(" + std::to_string(line) + "): " + message;
             return false;
         }
     }
@@ -258,7 +259,7 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
 bool ReadDefFile(const std::string& path, DefFile* def, std::string* error) {
     std::string text;
     if (!ReadFileContents(path, &text, error)) {
-        *error = path + ": error: " + *error;
+        *error = path + ": " + *error;
         return false;
     }
     return ParseDefText(text, path, def, error);

@@ -1,16 +1,6 @@
 #include "def_tokens.h"
 
-namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-bool EndsWord(char c) {
-    return IsBlank(c) || c == ';' || c == '=' || c == '"';
-}
-
-} // namespace
+#include "def_format.h"
 
 bool SplitDefLine(std::string_view line, std::vector<DefToken>* tokens, std::string* error) {
     tokens->clear();
@@ -21,7 +11,7 @@ bool SplitDefLine(std::string_view line, std::vector<DefToken>* tokens, std::str
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
-        if (IsBlank(c)) {
+        if (IsDefBlank(c)) {
             ++i;
         } else if (c == ';') {
             break;
@@ -39,7 +29,7 @@ bool SplitDefLine(std::string_view line, std::vector<DefToken>* tokens, std::str
             i = close + 1;
         } else {
             const size_t start = i;
-            while (i < line.size() && !EndsWord(line[i]))
+            while (i < line.size() && !EndsDefWord(line[i]))
                 ++i;
             tokens->push_back({line.substr(start, i - start), false});
         }

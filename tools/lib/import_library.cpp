@@ -17,78 +17,80 @@ constexpr size_t kDescriptorObjectsSize = 4096;
 
 // The library's objects and symbol names, each back to back in one buffer, so that a large
 // library takes few allocations; members refer to them by offset until both are complete.
-struct Parts {
+struct LibraryContents {
     const std::string& dllName;
     Machine machine;
     Bytes objects;
     std::string names; // each name followed by a NUL
-    struct Planned {
+    struct PlannedMember {
         size_t object;
         size_t size;
         size_t symbols[2]; // offsets into names
         size_t lengths[2];
         size_t symbolCount;
     };
-    std::vector<Planned> planned;
+    std::vector<PlannedMember> planned;
 };
 
-size_t AddName(Parts& parts, std::string_view prefix, std::string_view name) {
-    const size_t offset = parts.names.size();
-    parts.names.append(prefix).append(name).push_back('\0');
+size_t AddName(LibraryContents& contents, std::string_view prefix, std::string_view name) {
+    const size_t offset = contents.names.size();
+    contents.names.append(prefix).append(name).push_back('\0');
     return offset;
 }
 
-// Adds a member whose object is what was appended to parts.objects since start, with the
+// Adds a member whose object is what was appended to contents.objects since start, with the
 // symbols prefix + name.
-void AddMember(Parts& parts, size_t start,
+void AddMember(LibraryContents& contents, size_t start,
                std::initializer_list<std::pair<std::string_view, std::string_view>> symbols) {
-    Parts::Planned member{start, parts.objects.size() - start, {}, {}, 0};
+    LibraryContents::PlannedMember member{start, contents.objects.size() - start, {}, {}, 0};
     for (const auto& symbol : symbols) {
         member.lengths[member.symbolCount] = symbol.first.size() + symbol.second.size();
-        member.symbols[member.symbolCount++] = AddName(parts, symbol.first, symbol.second);
+        member.symbols[member.symbolCount++] = AddName(contents, symbol.first, symbol.second);
     }
-    parts.planned.push_back(member);
+    contents.planned.push_back(member);
 }
 
-void AddObject(Parts& parts, const Bytes& object, const std::string& symbol) {
-    const size_t start = parts.objects.size();
-    parts.objects.insert(parts.objects.end(), object.begin(), object.end());
-    AddMember(parts, start, {{"", symbol}});
+void AddObject(LibraryContents& contents, const Bytes& object, const std::string& symbol) {
+    const size_t start = contents.objects.size();
+    contents.objects.insert(contents.objects.end(), object.begin(), object.end());
+    AddMember(contents, start, {{"", symbol}});
 }
 
-void AddShortImport(Parts& parts, const ImportEntry& entry) {
-    const size_t start = parts.objects.size();
-    PutShortImportObject(parts.objects, entry, parts.dllName, parts.machine);
+void AddShortImport(LibraryContents& contents, const ImportEntry& entry) {
+    const size_t start = contents.objects.size();
+    PutShortImportObject(contents.objects, entry, contents.dllName, contents.machine);
     if (entry.type == ImportType::Data)
-        AddMember(parts, start, {{"__imp_", entry.symbolName}});
+        AddMember(contents, start, {{"__imp_", entry.symbolName}});
     else
-        AddMember(parts, start, {{"", entry.symbolName}, {"__imp_", entry.symbolName}});
+        AddMember(contents, start, {{"", entry.symbolName}, {"__imp_", entry.symbolName}});
 }
 
 // The objects an alias entry needs: the import it stands for (unless another entry makes it)
 // and a weak alias for each of its symbols.
-void AddAlias(Parts& parts, const ImportEntry& entry, std::unordered_set<std::string>* defined) {
+void AddAlias(LibraryContents& contents, const ImportEntry& entry,
+              std::unordered_set<std::string>* defined) {
     DefExport exported;
     exported.name = entry.aliasOf;
     exported.isData = entry.type == ImportType::Data;
-    const ImportEntry target = MakeImportEntry(exported, parts.machine);
+    const ImportEntry target = MakeImportEntry(exported, contents.machine);
     if (defined->insert(target.symbolName).second)
-        AddShortImport(parts, target);
+        AddShortImport(contents, target);
     const std::vector<std::string> aliases = PublicSymbols(entry);
     const std::vector<std::string> originals = PublicSymbols(target);
     for (size_t i = 0; i < aliases.size(); ++i)
-        AddObject(parts, MakeWeakAliasObject(aliases[i], originals[i], parts.machine), aliases[i]);
+        AddObject(contents, MakeWeakAliasObject(aliases[i], originals[i], contents.machine),
+                  aliases[i]);
 }
 
 // The members as views, once the buffers no longer grow.
-std::vector<ArchiveMember> Members(const Parts& parts) {
+std::vector<ArchiveMember> Members(const LibraryContents& contents) {
     std::vector<ArchiveMember> members;
-    members.reserve(parts.planned.size());
-    for (const Parts::Planned& p : parts.planned) {
-        ArchiveMember member{parts.dllName, parts.objects.data() + p.object, p.size, {}, 0};
+    members.reserve(contents.planned.size());
+    for (const LibraryContents::PlannedMember& p : contents.planned) {
+        ArchiveMember member{contents.dllName, contents.objects.data() + p.object, p.size, {}, 0};
         for (; member.symbolCount < p.symbolCount; ++member.symbolCount) {
             const size_t i = member.symbolCount;
-            member.symbols[i] = std::string_view(parts.names).substr(p.symbols[i], p.lengths[i]);
+            member.symbols[i] = std::string_view(contents.names).substr(p.symbols[i], p.lengths[i]);
         }
         members.push_back(member);
     }
@@ -136,15 +138,16 @@ bool WriteImportLibrary(const DefFile& def, const std::string& dllName, Machine 
                 defined.insert(entry.symbolName);
         }
     }
-    Parts parts{dllName, machine, {}, {}, {}};
-    parts.objects.reserve(kDescriptorObjectsSize +
-                          def.exports.size() * (kShortImportHeaderSize + dllName.size() + 2) +
-                          namesSize / 2);
-    parts.names.reserve(kDescriptorObjectsSize + namesSize);
-    parts.planned.reserve(kDllObjects + def.exports.size());
-    AddObject(parts, MakeImportDescriptorObject(dllName, machine), ImportDescriptorSymbol(dllName));
-    AddObject(parts, MakeNullImportDescriptorObject(machine), kNullImportDescriptorSymbol);
-    AddObject(parts, MakeNullThunkObject(dllName, machine), NullThunkSymbol(dllName));
+    LibraryContents contents{dllName, machine, {}, {}, {}};
+    contents.objects.reserve(kDescriptorObjectsSize +
+                             def.exports.size() * (kShortImportHeaderSize + dllName.size() + 2) +
+                             namesSize / 2);
+    contents.names.reserve(kDescriptorObjectsSize + namesSize);
+    contents.planned.reserve(kDllObjects + def.exports.size());
+    AddObject(contents, MakeImportDescriptorObject(dllName, machine),
+              ImportDescriptorSymbol(dllName));
+    AddObject(contents, MakeNullImportDescriptorObject(machine), kNullImportDescriptorSymbol);
+    AddObject(contents, MakeNullThunkObject(dllName, machine), NullThunkSymbol(dllName));
     size_t imported = 0;
     for (const DefExport& exported : def.exports) {
         if (exported.isPrivate)
@@ -152,14 +155,14 @@ bool WriteImportLibrary(const DefFile& def, const std::string& dllName, Machine 
         ++imported;
         const ImportEntry entry = MakeImportEntry(exported, machine);
         if (entry.aliasOf.empty())
-            AddShortImport(parts, entry);
+            AddShortImport(contents, entry);
         else
-            AddAlias(parts, entry, &defined);
+            AddAlias(contents, entry, &defined);
     }
-    if (!CheckCounts(def, imported, parts.planned.size(), error))
+    if (!CheckCounts(def, imported, contents.planned.size(), error))
         return false;
-    const std::vector<ArchiveMember> members = Members(parts);
-    std::vector<Parts::Planned>().swap(parts.planned);
+    const std::vector<ArchiveMember> members = Members(contents);
+    std::vector<LibraryContents::PlannedMember>().swap(contents.planned);
     return WriteArchive(members, sink, error);
 }
 

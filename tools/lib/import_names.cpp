@@ -1,29 +1,8 @@
 #include "import_names.h"
 
+#include "name_decoration.h"
+
 namespace {
-
-bool IsDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// name@N, with a bare name holding no '@'; the bare name may start with a prefix character.
-bool HasStdcallSuffix(const std::string& name, size_t bareStart) {
-    const size_t at = name.rfind('@');
-    return at != std::string::npos && at > bareStart && IsDigits(name.substr(at + 1)) &&
-           name.find('@', bareStart) == at;
-}
-
-// Names a Visual C++ caller references exactly as the .def writes them: C++ (?...), fastcall
-// (@name@N), vectorcall (name@@N) and stdcall already given its underscore (_name@N).
-bool IsWrittenAsSymbol(const std::string& name) {
-    if (name[0] == '?')
-        return true;
-    if (name[0] == '@' || name[0] == '_')
-        return HasStdcallSuffix(name, 1);
-    const size_t at = name.find("@@");
-    return at != std::string::npos && at > 0 && IsDigits(name.substr(at + 2)) &&
-           name.find('@') == at;
-}
 
 // x86: an entry written as the caller's symbol is imported as written; any other gets the
 // C prefix '_' in its symbol, which the loader's name leaves out.

@@ -1,18 +1,14 @@
 #include "import_objects.h"
 
+#include "coff_format.h"
 #include "coff_object.h"
 
 const char* const kNullImportDescriptorSymbol = "__NULL_IMPORT_DESCRIPTOR";
 
 namespace {
 
-// Section flags: initialized data, readable, writable, with the given alignment.
-constexpr uint32_t kIdataFlags = 0xC0000040;
-constexpr uint32_t kAlign2 = 0x00200000;
-constexpr uint32_t kAlign4 = 0x00300000;
-constexpr uint32_t kAlign8 = 0x00400000;
+constexpr uint32_t kIdataFlags = kSectionInitializedData | kSectionRead | kSectionWrite;
 
-constexpr size_t kImportDirectoryEntrySize = 20;
 // Fields of an import directory entry that point at other sections.
 constexpr uint32_t kLookupTableField = 0;
 constexpr uint32_t kNameField = 12;
@@ -27,7 +23,7 @@ size_t ThunkSize(Machine machine) {
 }
 
 uint32_t ThunkAlignment(Machine machine) {
-    return machine == Machine::X86 ? kAlign4 : kAlign8;
+    return machine == Machine::X86 ? kSectionAlign4 : kSectionAlign8;
 }
 
 } // namespace
@@ -47,8 +43,8 @@ std::string NullThunkSymbol(const std::string& dllName) {
 Bytes MakeImportDescriptorObject(const std::string& dllName, Machine machine) {
     // .idata$2: the DLL's import directory entry; .idata$6: the DLL's name, even-sized.
     CoffSection directory{
-        ".idata$2", kIdataFlags | kAlign4, Bytes(kImportDirectoryEntrySize, 0), {}};
-    CoffSection name{".idata$6", kIdataFlags | kAlign2, Bytes(), {}};
+        ".idata$2", kIdataFlags | kSectionAlign4, Bytes(kImportDescriptorSize, 0), {}};
+    CoffSection name{".idata$6", kIdataFlags | kSectionAlign2, Bytes(), {}};
     PutText(name.data, dllName, true);
     if (name.data.size() % 2 != 0)
         name.data.push_back(0);
@@ -72,7 +68,7 @@ Bytes MakeImportDescriptorObject(const std::string& dllName, Machine machine) {
 Bytes MakeNullImportDescriptorObject(Machine machine) {
     // .idata$3: the all-zero entry that ends the import directory.
     const CoffSection terminator{
-        ".idata$3", kIdataFlags | kAlign4, Bytes(kImportDirectoryEntrySize, 0), {}};
+        ".idata$3", kIdataFlags | kSectionAlign4, Bytes(kImportDescriptorSize, 0), {}};
     return WriteCoffObject(CoffMachine(machine), {terminator},
                            {{kNullImportDescriptorSymbol, 0, 1, kSymClassExternal}});
 }

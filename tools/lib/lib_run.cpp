@@ -6,6 +6,7 @@
 #include "lib_paths.h"
 
 #include "file_contents.h"
+#include "message_text.h"
 #include "morvane_version.h"
 
 namespace {
@@ -26,10 +27,10 @@ const char kUsage[] =
     "  /NOLOGO          no banner\n"
     "  /?               this help\n";
 
-const char kTool[] = "Lib: ";
+const char kTool[] = "Lib";
 
 int Fail(std::string* err, const std::string& message) {
-    *err += kTool + std::string("error: ") + message + "\n";
+    *err += ErrorLine(kTool, message);
     return 1;
 }
 
@@ -37,10 +38,8 @@ int Fail(std::string* err, const std::string& message) {
 int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
     DefFile def;
     std::string error;
-    if (!ReadDefFile(options.defPath, &def, &error)) {
-        *err += error + "\n";
-        return 1;
-    }
+    if (!ReadDefFile(options.defPath, &def, &error))
+        return Fail(err, error);
     const std::string dllName =
         DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
     const std::string outPath =
@@ -73,12 +72,12 @@ int RunLib(const std::vector<std::string>& args, std::string* out, std::string* 
         return 0;
     }
     for (const std::string& warning : warnings)
-        *err += kTool + std::string("warning: ") + warning + "\n";
+        *err += kTool + std::string(": warning: ") + warning + "\n";
     if (!parsed)
         return Fail(err, error);
     if (options.defPath.empty())
         return Fail(err, "no .def file given: /DEF:file.def is required");
     if (!options.machineGiven)
-        *err += kTool + std::string("warning: /MACHINE not given; making a library for X86\n");
+        *err += kTool + std::string(": warning: /MACHINE not given; making a library for X86\n");
     return MakeLibrary(options, out, err);
 }

@@ -1,25 +1,15 @@
-#include "file_io.h"
+#include "replace_keeping_backup.h"
 
 #include "file_contents.h"
+#include "file_handle.h"
+#include "message_text.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr size_t kCopyChunk = size_t(1) << 16;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string Reason() {
-    return std::strerror(errno);
-}
 
 // What the target held, compared piece by piece with the new text.
 struct OldTarget {
