@@ -303,7 +303,7 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
         }

@@ -237,7 +237,7 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
         }
         size_t got = 0;
         const unsigned char* bytes = CodeAt(d->image, &d->window, rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0) {
             SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
             break;

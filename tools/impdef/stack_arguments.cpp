@@ -607,7 +607,7 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
         walk.pending.pop_back();
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, s.rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
             found.cannotTell = true;
             break;
