@@ -303,7 +303,7 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
     for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0 || !DecodeX86(bytes, got, &insn)) {
             return false;
         }
@@ -323,6 +323,19 @@ bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
 }
 
 } // namespace
+
+bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap) {
+    if (rva >= gap->from && rva < gap->to) {
+        return false;
+    }
+    const auto next = std::lower_bound(image.entries.begin(), image.entries.end(), rva);
+    if (next != image.entries.end() && *next == rva) {
+        return true;
+    }
+    gap->from = next == image.entries.begin() ? 0 : *(next - 1) + 1;
+    gap->to = next == image.entries.end() ? UINT32_MAX : *next;
+    return false;
+}
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
     CodeAnalysis& a = *image.analysis;

@@ -60,6 +60,16 @@ struct CodeImage {
     std::shared_ptr<CodeAnalysis> analysis = NewCodeAnalysis();
 };
 
+// The gap between the two export entries around the last RVA looked up, [from, to): code
+// runs between two entries for long stretches, so most look-ups take two comparisons.
+struct EntryGap {
+    uint32_t from = 1;
+    uint32_t to = 0;
+};
+
+// Whether rva is one of image.entries.
+bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap);
+
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry);
 
 // Whether the function at rva can return (decoded as far as it takes, once per DLL).

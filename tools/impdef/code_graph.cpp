@@ -21,6 +21,7 @@ struct Decoder {
     std::vector<PendingNode>& pending; // kept by the graph: a walk reuses its memory
     std::vector<uint32_t> leadsTo;     // the current instruction's edges
     CodeWindow window;
+    EntryGap entryGap;
 };
 
 void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
@@ -63,10 +64,6 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
     return LimitNode(d);
 }
 
-bool IsEntry(const CodeImage& image, uint32_t rva) {
-    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
-}
-
 // Alignment padding: nop in its forms, and lea or mov of a register to itself.
 bool IsPadding(const unsigned char* bytes, const X86Insn& insn) {
     const unsigned char op = bytes[insn.opcodeAt];
@@ -98,7 +95,7 @@ bool IsPadding(const unsigned char* bytes, const X86Insn& insn) {
 // The next instruction, unless it is another export's entry reached only through padding
 // after a call: the call did not return, and the code there belongs to that export.
 void FallThrough(Decoder* d, uint32_t next, const PathState& state) {
-    if (!(state.afterCall && IsEntry(d->image, next))) {
+    if (!(state.afterCall && IsExportEntry(d->image, next, &d->entryGap))) {
         d->leadsTo.push_back(NodeFor(d, next, state));
     }
 }
@@ -178,7 +175,8 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
         state->afterCall = (state->afterCall && IsPadding(bytes, insn)) ||
                            (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
                             ((bytes[insn.modrmAt] >> 3) & 7) == 2);
-        return CallReturns(d->image, bytes, insn) && !(state->afterCall && IsEntry(d->image, next));
+        return CallReturns(d->image, bytes, insn) &&
+               !(state->afterCall && IsExportEntry(d->image, next, &d->entryGap));
     case InsnFlow::Call:
         graph->nodes[node].isCall = true;
         graph->nodes[node].detail = target;
@@ -233,7 +231,7 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
         }
         size_t got = 0;
         const unsigned char* bytes = CodeAt(d->image, &d->window, rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0) {
             SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
             break;
@@ -287,7 +285,7 @@ void Prepare(CodeGraph* graph, const CodeImage& image) {
 
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     Prepare(graph, image);
-    Decoder d{graph, image, graph->pending, {}, {}};
+    Decoder d{graph, image, graph->pending, {}, {}, {}};
     const uint32_t entry = NodeFor(&d, rva, {NoBounds(), false});
     while (!d.pending.empty()) {
         const PendingNode p = d.pending.back();
@@ -299,11 +297,11 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
 
 uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
     Prepare(graph, image);
-    Decoder d{graph, image, graph->pending, {}, {}};
+    Decoder d{graph, image, graph->pending, {}, {}, {}};
     return NodeFor(&d, rva, {NoBounds(), false});
 }
 
 void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block) {
-    Decoder d{graph, image, graph->pending, {}, {}};
+    Decoder d{graph, image, graph->pending, {}, {}, {}};
     DecodeBlock(&d, block);
 }

@@ -88,6 +88,7 @@ struct StackWalk {
     std::set<StackState> seen;            // states at the targets
     std::unordered_set<uint32_t> targets; // of the jumps and branches met so far
     StackPaths found;
+    EntryGap entryGap;
 };
 
 bool Tracked(const StackState& s, int reg) {
@@ -365,10 +366,6 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     return Effect::Next;
 }
 
-bool IsOtherEntry(const CodeImage& image, uint32_t rva) {
-    return std::binary_search(image.entries.begin(), image.entries.end(), rva);
-}
-
 bool Untouched(const StackState& s) {
     StackState fresh;
     fresh.rva = s.rva;
@@ -407,7 +404,8 @@ bool TakeWalked(StackWalk* walk, const StackState& s) {
 // A path continues at a jump or branch target, unless it was there in the same state.
 void Push(StackWalk* walk, const StackState& s) {
     walk->targets.insert(s.rva);
-    if (!(IsOtherEntry(walk->image, s.rva) && TakeWalked(walk, s)) && walk->seen.insert(s).second) {
+    if (!(IsExportEntry(walk->image, s.rva, &walk->entryGap) && TakeWalked(walk, s)) &&
+        walk->seen.insert(s).second) {
         walk->pending.push_back(s);
     }
 }
@@ -422,7 +420,7 @@ void End(StackWalk* walk, const StackState& s) {
 // paths would double at each branch).
 void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
     s.rva = next;
-    if (IsOtherEntry(walk->image, next)) {
+    if (IsExportEntry(walk->image, next, &walk->entryGap)) {
         if (!TakeWalked(walk, s)) {
             End(walk, s);
         }
@@ -591,7 +589,7 @@ bool OutOfSteps(StackWalkMemo* memo) {
 
 StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
                                       StackWalkMemo* memo) {
-    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}};
+    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}, {}};
     StackPaths& found = walk.found;
     StackState start;
     start.rva = entry;
@@ -609,7 +607,7 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
         walk.pending.pop_back();
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, s.rva, &got);
-        X86Insn insn{};
+        X86Insn insn; // DecodeX86 sets every field first
         if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
             found.cannotTell = true;
             break;

@@ -222,6 +222,9 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
 
 void Forget(RegisterBounds* bounds, uint8_t registers) {
     registers &= bounds->known;
+    if (registers == 0) {
+        return;
+    }
     bounds->known &= static_cast<uint8_t>(~registers);
     for (unsigned reg = 0; reg < 8; ++reg) {
         if ((registers >> reg) & 1) {
@@ -332,8 +335,8 @@ void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& i
     bounds->comparedNow = false;
     if (insn.flow == InsnFlow::Call) {
         Forget(bounds, kEax | kEcx | kEdx);
-    } else if (!Bounds(reads, bytes, insn, bounds)) {
-        Forget(bounds, MayWrite(bytes, insn));
+    } else if (!Bounds(reads, bytes, insn, bounds) && bounds->known != 0) {
+        Forget(bounds, MayWrite(bytes, insn)); // MayWrite costs: asked only when it matters
     }
     // The memory compared holds its bound until the next instruction other than a branch.
     if (hadCompared && !bounds->comparedNow && insn.flow != InsnFlow::Branch) {
