@@ -1,4 +1,5 @@
 #include "call_analysis.h"
+#include "code_image.h"
 
 #include <gtest/gtest.h>
 
@@ -6,40 +7,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint32_t kCodeRva = 0x1000;
-constexpr uint32_t kImageBase = 0x10000000;
-
-// Import slots the cases jump and call through.
-constexpr uint32_t kSleep = 0x10002000, kBeep = 0x10002004, kLongjmp = 0x10002008;
-
-// An image whose only section, executable, holds bytes at kCodeRva.
-CodeImage ImageOf(const std::vector<unsigned char>& bytes, std::vector<uint32_t> entries) {
-    CodeImage image;
-    image.code = [&bytes](uint32_t rva, unsigned char* out, size_t want) -> size_t {
-        if (rva < kCodeRva || rva - kCodeRva >= bytes.size()) {
-            return 0;
-        }
-        const size_t got = std::min(want, bytes.size() - (rva - kCodeRva));
-        std::copy_n(bytes.begin() + (rva - kCodeRva), got, out);
-        return got;
-    };
-    image.readU32 = [&bytes](uint32_t rva, uint32_t* value) {
-        if (rva < kCodeRva || rva - kCodeRva + 4 > bytes.size()) {
-            return false;
-        }
-        const size_t at = rva - kCodeRva;
-        *value = bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                 static_cast<uint32_t>(bytes[at + 3]) << 24;
-        return true;
-    };
-    image.imageBase = kImageBase;
-    image.entries = std::move(entries);
-    image.imports = {{kSleep, "KERNEL32.dll!Sleep"},
-                     {kBeep, "KERNEL32.dll!Beep"},
-                     {kLongjmp, "msvcrt.dll!longjmp"}};
-    return image;
-}
 
 struct AnalysisCase {
     const char* what;
@@ -242,7 +209,7 @@ TEST(CallAnalysis, FollowsEveryPathToItsReturn) {
         std::vector<uint32_t> entries = c.otherEntries;
         entries.push_back(kCodeRva);
         std::sort(entries.begin(), entries.end());
-        const CallFinding finding = FindCallKind(ImageOf(c.code, entries), kCodeRva);
+        const CallFinding finding = FindCallKind(CodeImageOf(c.code, entries), kCodeRva);
         EXPECT_EQ(finding.kind, c.kind);
         EXPECT_EQ(finding.argumentBytes, c.argumentBytes);
         EXPECT_EQ(finding.reason.rfind(c.reason, 0), 0u) << finding.reason;
@@ -254,7 +221,7 @@ TEST(CallAnalysis, FollowsEveryPathToItsReturn) {
 TEST(CallAnalysis, NamesTheInstructionBudget) {
     std::vector<unsigned char> code(3000, 0x90);
     code.push_back(0xC3);
-    CodeImage image = ImageOf(code, {kCodeRva, kCodeRva + 2000});
+    CodeImage image = CodeImageOf(code, {kCodeRva, kCodeRva + 2000});
     image.instructionBudget = 2000;
     EXPECT_EQ(FindCallKind(image, kCodeRva + 2000).kind, CallKind::PlainReturn);
     const CallFinding late = FindCallKind(image, kCodeRva);
@@ -272,7 +239,7 @@ TEST(CallAnalysis, BoundsATableByAByteLoad) {
         code.insert(code.end(), {0x0D, 0x10, 0x00, 0x10});
     }
     code.insert(code.end(), {0x00, 0x00, 0x00, 0x00}); // entry 256: no code
-    const CallFinding finding = FindCallKind(ImageOf(code, {kCodeRva}), kCodeRva);
+    const CallFinding finding = FindCallKind(CodeImageOf(code, {kCodeRva}), kCodeRva);
     EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
     EXPECT_EQ(finding.argumentBytes, 4u);
 }

@@ -1,31 +1,13 @@
 #include "stack_arguments.h"
 
+#include "code_image.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-constexpr uint32_t kCodeRva = 0x1000;
-
-// An image whose only code is bytes at kCodeRva; the function under test starts there.
-CodeImage CodeOnly(const std::vector<unsigned char>& bytes) {
-    CodeImage image;
-    image.code = [&bytes](uint32_t rva, unsigned char* out, size_t want) -> size_t {
-        if (rva < kCodeRva || rva - kCodeRva >= bytes.size()) {
-            return 0;
-        }
-        const size_t got = std::min(want, bytes.size() - (rva - kCodeRva));
-        std::copy_n(bytes.begin() + (rva - kCodeRva), got, out);
-        return got;
-    };
-    image.readU32 = [](uint32_t, uint32_t*) { return false; };
-    image.imageBase = 0x10000000;
-    image.entries = {kCodeRva};
-    image.imports = {{0x10002004, "KERNEL32.dll!GetTickCount"}};
-    return image;
-}
 
 struct StackCase {
     const char* what;
@@ -90,7 +72,7 @@ const StackCase kCases[] = {
      false,
      false},
     {"a jump through a pointer that is no import",
-     {0x85, 0xC0, 0x74, 0x01, 0xC3, 0xFF, 0x25, 0x08, 0x20, 0, 0x10},
+     {0x85, 0xC0, 0x74, 0x01, 0xC3, 0xFF, 0x25, 0x0C, 0x20, 0, 0x10},
      false,
      false,
      false},
@@ -151,8 +133,10 @@ const StackCase kCases[] = {
 
 TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
     for (const StackCase& c : kCases) {
-        const StackArgumentUse use = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, true);
-        const StackArgumentUse first = FindStackArgumentUse(CodeOnly(c.code), kCodeRva, false);
+        const StackArgumentUse use =
+            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, true);
+        const StackArgumentUse first =
+            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, false);
         EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
@@ -162,7 +146,7 @@ TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
 TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
     std::vector<unsigned char> code(20000, 0x90); // nop ... ret
     code.push_back(0xC3);
-    EXPECT_FALSE(FindStackArgumentUse(CodeOnly(code), kCodeRva, true).followed);
+    EXPECT_FALSE(FindStackArgumentUse(CodeImageOf(code, {kCodeRva}), kCodeRva, true).followed);
 }
 
 } // namespace
