@@ -1,7 +1,9 @@
 #include "message_text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 std::string Reason() {
@@ -12,8 +14,12 @@ std::string ErrorLine(const char* tool, const std::string& message) {
     return std::string(tool) + ": error: " + message + "\n";
 }
 
+// Without snprintf, which would bring the runtime's whole printf into Lib.exe.
 std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
+    char digits[8];
+    char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    std::string text = "0x" + std::string(digits, static_cast<size_t>(end - digits));
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c == 'x' ? c : std::toupper(c); });
     return text;
 }
