@@ -5,6 +5,17 @@
 namespace {
 
 enum : uint8_t { kUndecided, kReturns, kNever };
+enum class Answer { Returns, Never, GivenUp };
+
+// How many calls deep a search asks whether the functions called return.
+constexpr int kMaxDepth = 6;
+
+// One search in progress: the blocks it opened that are not settled, and its path.
+struct Search {
+    uint32_t visitedFrom; // its order values start here
+    std::vector<uint32_t> stack;
+    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
+};
 
 // Files the blocks the graph found for decoding later, and makes room for them.
 void TakeNewBlocks(CalleeReturns* c) {
@@ -25,6 +36,7 @@ void TakeNewBlocks(CalleeReturns* c) {
     c->decoded.resize(count, 0);
     c->order.resize(count, 0);
     c->low.resize(count, 0);
+    c->assumedIn.resize(count, 0);
 }
 
 // Decodes the block when not done yet; true when it ends a path that counts as returning.
@@ -41,34 +53,110 @@ bool Ends(CalleeReturns* c, const CodeImage& image, uint32_t u) {
 }
 
 // Visits u: true when it ends a returning path itself.
-bool Open(CalleeReturns* c, const CodeImage& image, uint32_t u) {
+bool Open(CalleeReturns* c, Search* s, const CodeImage& image, uint32_t u) {
     const uint32_t order = ++c->counter;
     c->order[u] = c->low[u] = order;
-    c->stack.push_back(u);
-    c->path.push_back({u, 0});
+    s->stack.push_back(u);
+    s->path.push_back({u, 0});
     return Ends(c, image, u);
 }
 
 // Everything still on the stack is in a component of a node on the path, which leads to the
 // returning block just found: all of it returns.
-bool Found(CalleeReturns* c) {
-    for (uint32_t u : c->stack) {
+Answer Found(CalleeReturns* c, const Search& s) {
+    for (uint32_t u : s.stack) {
         c->status[u] = kReturns;
     }
-    c->stack.clear();
-    c->path.clear();
-    return true;
+    return Answer::Returns;
 }
 
 // A component whose paths all ran out without returning.
-void CloseComponent(CalleeReturns* c, uint32_t root) {
-    auto from = c->stack.end();
+void CloseComponent(CalleeReturns* c, Search* s, uint32_t root) {
+    auto from = s->stack.end();
     while (*--from != root) {
     }
-    for (auto m = from; m != c->stack.end(); ++m) {
+    for (auto m = from; m != s->stack.end(); ++m) {
         c->status[*m] = kNever;
     }
-    c->stack.erase(from, c->stack.end());
+    s->stack.erase(from, s->stack.end());
+}
+
+// The search reached a block an enclosing search has open: its blocks stay undecided, for a
+// later search to visit again.
+Answer GiveUp(CalleeReturns* c, const Search& s) {
+    for (uint32_t u : s.stack) {
+        c->order[u] = 0;
+    }
+    c->abandoned += s.stack.size();
+    return Answer::GivenUp;
+}
+
+Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root);
+
+// Whether the call that ends block u leads on to the instruction after it, its one edge.
+// Unless padding follows the call, the compiler took it to return: the code after it is the
+// caller's own, whatever the function called does (it may return through a saved context).
+bool CallLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
+    if (!PaddingAt(image, c->graph.nodes[c->graph.edges[c->graph.nodes[u].firstEdge]].rva)) {
+        return true;
+    }
+    const uint32_t callee = AddBlock(&c->graph, image, c->graph.nodes[u].detail);
+    TakeNewBlocks(c);
+    if (c->status[callee] != kUndecided) {
+        return c->status[callee] == kReturns;
+    }
+    if (c->depth >= kMaxDepth || c->order[callee] >= c->activeFrom ||
+        c->assumedIn[callee] == c->activeFrom || c->abandoned > image.instructionBudget) {
+        return true;
+    }
+    ++c->depth;
+    const Answer answer = Settle(c, image, callee);
+    --c->depth;
+    if (answer == Answer::GivenUp) {
+        c->assumedIn[callee] = c->activeFrom;
+    }
+    return answer != Answer::Never;
+}
+
+Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root) {
+    Search s{c->counter + 1, {}, {}};
+    if (Open(c, &s, image, root)) {
+        return Found(c, s);
+    }
+    while (!s.path.empty()) {
+        const uint32_t u = s.path.back().first;
+        const uint32_t i = s.path.back().second;
+        if (i < c->graph.nodes[u].edgeCount) {
+            s.path.back().second = i + 1;
+            if (c->graph.nodes[u].isCall && !CallLeadsOn(c, image, u)) {
+                continue;
+            }
+            const uint32_t v = c->graph.edges[c->graph.nodes[u].firstEdge + i];
+            if (c->status[v] == kReturns) {
+                return Found(c, s);
+            }
+            if (c->status[v] == kNever) {
+                continue;
+            }
+            if (c->order[v] >= s.visitedFrom) {
+                c->low[u] = std::min(c->low[u], c->order[v]); // on the stack
+            } else if (c->order[v] >= c->activeFrom) {
+                return GiveUp(c, s);
+            } else if (Open(c, &s, image, v)) {
+                return Found(c, s);
+            }
+            continue;
+        }
+        s.path.pop_back();
+        if (!s.path.empty()) {
+            const uint32_t parent = s.path.back().first;
+            c->low[parent] = std::min(c->low[parent], c->low[u]);
+        }
+        if (c->low[u] == c->order[u]) {
+            CloseComponent(c, &s, u);
+        }
+    }
+    return Answer::Never;
 }
 
 } // namespace
@@ -79,40 +167,6 @@ bool CanReturn(CalleeReturns* c, const CodeImage& image, uint32_t rva) {
     if (c->status[root] != kUndecided) {
         return c->status[root] == kReturns;
     }
-    const uint32_t visitedFrom = c->counter + 1; // order values of this search start here
-    if (Open(c, image, root)) {
-        return Found(c);
-    }
-    while (!c->path.empty()) {
-        const uint32_t u = c->path.back().first;
-        const uint32_t i = c->path.back().second;
-        const CodeNode& node = c->graph.nodes[u];
-        if (i < node.edgeCount) {
-            c->path.back().second = i + 1;
-            const uint32_t v = c->graph.edges[node.firstEdge + i];
-            if (c->status[v] == kReturns) {
-                return Found(c);
-            }
-            if (c->status[v] == kNever) {
-                continue;
-            }
-            if (c->order[v] < visitedFrom) {
-                if (Open(c, image, v)) {
-                    return Found(c);
-                }
-            } else {
-                c->low[u] = std::min(c->low[u], c->order[v]); // on the stack
-            }
-            continue;
-        }
-        c->path.pop_back();
-        if (!c->path.empty()) {
-            const uint32_t parent = c->path.back().first;
-            c->low[parent] = std::min(c->low[parent], c->low[u]);
-        }
-        if (c->low[u] == c->order[u]) {
-            CloseComponent(c, u);
-        }
-    }
-    return false;
+    c->activeFrom = c->counter + 1;
+    return Settle(c, image, root) == Answer::Returns;
 }

@@ -305,3 +305,12 @@ void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode&
     Decoder d{graph, image, graph->pending, {}, {}, {}};
     DecodeBlock(&d, block);
 }
+
+bool PaddingAt(const CodeImage& image, uint32_t rva) {
+    CodeWindow window;
+    size_t got = 0;
+    const unsigned char* bytes = CodeAt(image, &window, rva, &got);
+    X86Insn insn; // DecodeX86 sets every field first
+    return got != 0 &&
+           (bytes[0] == 0xCC || (DecodeX86(bytes, got, &insn) && IsPadding(bytes, insn)));
+}

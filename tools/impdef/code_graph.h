@@ -69,4 +69,8 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 // graph->pending for the caller to take; and the decoding of one such block, whose new
 // successors go to graph->pending likewise.
 uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+
+// Whether the instruction at rva is alignment padding (nop in its forms, lea or mov of a
+// register to itself, int3): what a compiler leaves after a call it knows cannot return.
+bool PaddingAt(const CodeImage& image, uint32_t rva);
 void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block);
