@@ -78,9 +78,10 @@ def pe_exports(path):
 
 
 def our_findings(tool, dll, workdir):
-    """{export name: ("stdcall", N[, second N]) | ("plain",) | ("alias0",) | ("unknown", reason)}
-    from our .def. A second name `_name@K == name` (no arguments, or a structure returned
-    through a hidden pointer) is a decoration too: "alias0", or the second N."""
+    """{export name: ("stdcall", N[, second N]) | ("plain",) | ("alias0",) | ("either", N) |
+    ("unknown", reason)} from our .def. A second name `_name@K == name` (no arguments, a
+    structure returned through a hidden pointer, or a function that never returns) is a
+    decoration too: "alias0", the second N, or "either"."""
     out = os.path.join(workdir, os.path.basename(dll) + ".def")
     subprocess.run([tool, dll, "-o", out], capture_output=True, check=True)
     findings = {}
@@ -99,8 +100,9 @@ def our_findings(tool, dll, workdir):
         if match and second[:1] == ["=="] and len(second) == 2 and second[1] in findings:
             # A second name for the export of the line before: _name@0 for a function without
             # arguments, or the other N of a function that may return a structure.
-            kind = findings[second[1]]
-            findings[second[1]] = ("alias0",) if kind == ("plain",) else kind + (int(match.group(2)),)
+            kind, size = findings[second[1]], int(match.group(2))
+            findings[second[1]] = ("alias0",) if kind == ("plain",) else \
+                ("either", size) if kind[0] == "unknown" else kind + (size,)
         elif stdcall and match:
             findings[match.group(1)] = ("stdcall", int(match.group(2)))
         elif stdcall:  # left plain because the DLL exports the decorated name as well
@@ -200,11 +202,21 @@ def check_dll(args, dll, workdir):
         library_oracle(args.libdir, dll)
 
 
+def as_decoration(finding, truth):
+    """A second name as the decoration it offers a stdcall caller. A cdecl function takes
+    _name@0 too when it reads no arguments, and either name when it never returns: its plain
+    name serves a cdecl caller, so only a stdcall one counts."""
+    if finding[0] in ("alias0", "either") and truth is not None:
+        return ("stdcall", finding[1] if finding[0] == "either" else 0)
+    return finding
+
+
 class Tally:
     def __init__(self, label):
         self.label = label
         self.written = self.agreeing = self.stdcall = self.found = self.cdecl = 0
         self.elsewhere = self.confirmed = self.wrong_elsewhere = 0
+        self.no_arguments = self.no_arguments_found = 0  # stdcall, N = 0
         self.misses = collections.Counter()
         self.wrong = []
         # Decorations that agree with the DLL's own symbol but not with this oracle count
@@ -218,8 +230,7 @@ class Tally:
             if name not in oracle:
                 continue
             truth = oracle[name]
-            if finding[0] == "alias0" and truth is not None:
-                finding = ("stdcall", 0)  # a cdecl function without arguments takes it too
+            finding = as_decoration(finding, truth)
             if finding[0] != "stdcall":
                 continue
             self.written += 1
@@ -236,13 +247,17 @@ class Tally:
         # not; an export already decorated in the DLL needs no finding.
         for name in exports:
             truth = oracle.get(name)
+            if truth == 0 and name not in elsewhere and not ALREADY_DECORATED.search(name):
+                self.no_arguments += 1
+                self.no_arguments_found += as_decoration(findings.get(name, ("missing",)), 0) \
+                    == ("stdcall", 0)
             if not truth or ALREADY_DECORATED.search(name):
                 continue
             if name in elsewhere:
                 self.elsewhere += 1
                 continue
             self.stdcall += 1
-            finding = findings.get(name, ("missing", "no line in the .def"))
+            finding = as_decoration(findings.get(name, ("missing", "no line in the .def")), truth)
             if finding[0] == "stdcall" and truth in finding[1:]:
                 self.found += 1
             else:
@@ -259,7 +274,8 @@ class Tally:
         print(f"{self.label}: precision {precision:.4%} ({self.agreeing + self.confirmed} of "
               f"{self.written} decorations agree), recall {recall:.4%} ({self.found} of "
               f"{self.stdcall} stdcall exports with code in the DLL), cdecl exports "
-              f"decorated: {self.cdecl}")
+              f"decorated: {self.cdecl}; _name@0 for {self.no_arguments_found} of the "
+              f"{self.no_arguments} stdcall exports without arguments")
         print(f"    not counted: {self.elsewhere} stdcall exports whose code is an import thunk "
               f"or a Wine stub; {self.confirmed} decorations that disagree with this oracle "
               "but agree with the DLL's own symbol")

@@ -159,6 +159,14 @@ const FindingCase kFindingCases[] = {
      "out",
      "    Trip ; stdcall: a Visual C++ caller needs _Trip@12, or _Trip@8 if it returns a "
      "structure through a hidden first argument (found in its code)"},
+    {{12, true, "Quit", false, false, "", 0},
+     {CallKind::Unknown, 8, "it never returns", false, false, false, true},
+     "    Quit @12 ; calling convention unknown: it never returns; check this line\r\n    _Quit@8 "
+     "== Quit ; the same function for a caller that declares it __stdcall: it never returns, so "
+     "either call works, and its code reads 8 bytes of arguments",
+     "    Quit ; calling convention unknown: it never returns; check this line\r\n    _Quit@8 == "
+     "Quit ; the same function for a caller that declares it __stdcall: it never returns, so "
+     "either call works, and its code reads 8 bytes of arguments"},
     {{0, false, "", false, false, "", 0},
      kNotExamined,
      "    ; ordinal 0 has no name and is left out",
@@ -186,7 +194,7 @@ TEST(DefWriter, CountsStdcallAndUnknownFindings) {
     }
     const DefCounts counts = CountExports(table, calls);
     EXPECT_EQ(counts.stdcall, 5u);
-    EXPECT_EQ(counts.unknown, 1u);
+    EXPECT_EQ(counts.unknown, 2u);
 }
 
 TEST(DefWriter, CommentsCannotBreakTheirLine) {

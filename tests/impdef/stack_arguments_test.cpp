@@ -54,6 +54,13 @@ const StackCase kCases[] = {
      true,
      false,
      false},
+    // The same, ECX popped after lea esp, [ebp-4]: the lea leaves the saved copy alone
+    {"esp restored from a copy popped after lea esp",
+     {0x8D, 0x4C, 0x24, 0x04, 0x83, 0xE4, 0xF0, 0xFF, 0x71, 0xFC, 0x55, 0x89, 0xE5,
+      0x51, 0x83, 0xEC, 0x14, 0x8D, 0x65, 0xFC, 0x59, 0x5D, 0x8D, 0x61, 0xFC, 0xC3},
+     true,
+     false,
+     false},
     {"a pointer to the arguments changed", // lea eax, [esp+4]; add eax, 4; mov eax, [eax]; ret
      {0x8D, 0x44, 0x24, 0x04, 0x83, 0xC0, 0x04, 0x8B, 0x00, 0xC3},
      true,
@@ -140,6 +147,35 @@ TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
         EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
+    }
+}
+
+// A function that never returns: the bytes of arguments it reads, 0 when it does not show them.
+TEST(StackArguments, CountsWhatAFunctionThatNeverReturnsReads) {
+    const struct {
+        const char* what;
+        std::vector<unsigned char> code;
+        uint32_t bytesRead;
+    } cases[] = {
+        // push dword [esp+4]; call [longjmp]
+        {"its first, passed on", {0xFF, 0x74, 0x24, 0x04, 0xFF, 0x15, 0x08, 0x20, 0, 0x10}, 4},
+        // push ebp; mov ebp, esp; push dword [ebp+12]; call [longjmp]
+        {"its second, through a frame",
+         {0x55, 0x8B, 0xEC, 0xFF, 0x75, 0x0C, 0xFF, 0x15, 0x08, 0x20, 0, 0x10},
+         8},
+        {"a byte of its third, then jmp $", {0x8A, 0x44, 0x24, 0x0C, 0xEB, 0xFE}, 12},
+        {"nothing", {0xEB, 0xFE}, 0},
+        // mov ecx, [esp+4]; lea eax, [esp+4]; push eax; call [longjmp]: how far the callee
+        // reads is not seen
+        {"the arguments' address handed on",
+         {0x8B, 0x4C, 0x24, 0x04, 0x8D, 0x44, 0x24, 0x04, 0x50, 0xFF, 0x15, 0x08, 0x20, 0, 0x10},
+         0},
+        {"a function that returns", {0x8B, 0x44, 0x24, 0x08, 0xC2, 0x08, 0x00}, 0},
+    };
+    for (const auto& c : cases) {
+        const StackArgumentUse use =
+            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, false);
+        EXPECT_EQ(use.bytesReadWithoutReturn, c.bytesRead) << c.what;
     }
 }
 

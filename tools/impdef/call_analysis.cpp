@@ -282,7 +282,9 @@ CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcome
         if (o.importCount != 0) {
             return {CallKind::Unknown, 0, "it leaves through " + ImportList(image, o)};
         }
-        return {CallKind::Unknown, 0, "no return found (it never returns)"};
+        CallFinding never{CallKind::Unknown, 0, "no return found (it never returns)"};
+        never.neverReturns = true;
+        return never;
     }
     const std::string rets = RetList(o.pops, o.popCount);
     if (o.plainReturn) {

@@ -110,7 +110,8 @@ uint32_t Little32(const unsigned char* at) {
     return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
-// call [slot]: false when the slot is that of an import that never returns.
+} // namespace
+
 bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn) {
     const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
                              insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
@@ -118,6 +119,8 @@ bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86In
         throughSlot ? ImportAt(image, Little32(bytes + insn.modrmAt + 1)) : nullptr;
     return import == nullptr || !ImportNeverReturns(*import);
 }
+
+namespace {
 
 void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest) {
     CodeGraph* graph = d->graph;

@@ -8,6 +8,7 @@
 #include "call_analysis.h"
 #include "rva_map.h"
 #include "table_bounds.h"
+#include "x86_decoder.h"
 
 #include <cstdint>
 #include <string>
@@ -69,6 +70,9 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 // graph->pending for the caller to take; and the decoding of one such block, whose new
 // successors go to graph->pending likewise.
 uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
+
+// For `call [slot]`: false when the slot is that of an import that never returns.
+bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn);
 
 // Whether the instruction at rva is alignment padding (nop in its forms, lea or mov of a
 // register to itself, int3): what a compiler leaves after a call it knows cannot return.

@@ -103,9 +103,10 @@ std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool 
 }
 
 // The second name of a function, for a caller that declares it otherwise than its code shows:
-// without arguments, where a cdecl call and a stdcall call are the same instructions; or
-// returning a structure through a hidden pointer, which the decoration does not count. It
-// imports the same export by name (lld-link refuses a shared ordinal).
+// without arguments, where a cdecl call and a stdcall call are the same instructions;
+// returning a structure through a hidden pointer, which the decoration does not count; or
+// never returning, where no caller's stack is cleaned up after the call. It imports the same
+// export by name (lld-link refuses a shared ordinal).
 std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool writable,
                        bool decorated) {
     if (!writable) {
@@ -121,6 +122,11 @@ std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool w
         why = "the same function for a caller that declares it returning a structure: its "
               "code hands back its first argument in eax, which may be a hidden pointer that " +
               StdcallName(entry.name, bytes) + " leaves out";
+    } else if (call.kind == CallKind::Unknown && call.neverReturns && call.argumentBytes != 0) {
+        bytes = call.argumentBytes;
+        why = "the same function for a caller that declares it __stdcall: it never returns, so "
+              "either call works, and its code reads " +
+              std::to_string(bytes) + " bytes of arguments";
     } else {
         return "";
     }

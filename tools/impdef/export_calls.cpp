@@ -35,11 +35,14 @@ bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool execut
 }
 
 // What the stack walk adds to a finding: the _name@0 alias for a plain return that reads no
-// argument, and the second candidate for ret N when the first argument comes back in EAX (a
+// argument, the second candidate for ret N when the first argument comes back in EAX (a
 // structure returned through a hidden pointer, which the decoration leaves out, looks the
-// same as a function returning its first pointer argument).
+// same as a function returning its first pointer argument), and the arguments a function that
+// never returns reads.
 void AddStackFindings(const StackArgumentUse& use, CallFinding* finding) {
-    if (finding->kind == CallKind::PlainReturn) {
+    if (finding->neverReturns) {
+        finding->argumentBytes = use.bytesReadWithoutReturn;
+    } else if (finding->kind == CallKind::PlainReturn) {
         finding->noStackArguments = use.followed && !use.readsArgument;
     } else if (finding->kind == CallKind::Stdcall) {
         finding->mayReturnStructure = use.returnsFirst && finding->argumentBytes >= 4;
@@ -76,7 +79,8 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
         finding.nameTaken =
             finding.kind == CallKind::Stdcall && !decoratedNames.empty() &&
             decoratedNames.count(StdcallName(entry.name, finding.argumentBytes)) != 0;
-        if (finding.kind == CallKind::PlainReturn || finding.kind == CallKind::Stdcall) {
+        if (finding.kind == CallKind::PlainReturn || finding.kind == CallKind::Stdcall ||
+            finding.neverReturns) {
             walks.emplace_back(entry.address, finding.kind == CallKind::PlainReturn);
         }
     }
@@ -99,11 +103,14 @@ std::vector<CallFinding> FindExportCalls(const ExportTable& table, const CodeIma
         }
         AddStackFindings(known->second, &finding);
         // A second name the DLL exports itself needs no entry (and would clash with its own).
-        const uint32_t secondBytes = finding.noStackArguments ? 0 : finding.argumentBytes - 4;
-        if ((finding.noStackArguments || finding.mayReturnStructure) &&
+        const uint32_t secondBytes = finding.noStackArguments ? 0
+                                     : finding.neverReturns   ? finding.argumentBytes
+                                                              : finding.argumentBytes - 4;
+        if ((finding.noStackArguments || finding.mayReturnStructure || finding.neverReturns) &&
             (exportedNames.count(StdcallName(entry.name, secondBytes)) != 0 ||
              exportedNames.count(entry.name + "@" + std::to_string(secondBytes)) != 0)) {
             finding.noStackArguments = finding.mayReturnStructure = false;
+            finding.argumentBytes = finding.neverReturns ? 0 : finding.argumentBytes;
         }
     }
     return findings;

@@ -72,10 +72,12 @@ struct StackState {
     bool firstEscapes = false;
     bool firstOnTop = false; // the first argument lies at [esp], as the first argument of a call
     bool guessed = false;    // ESP on this path rests on a guess of what a callee popped
+    bool argumentsEscape = false; // an address of the arguments left the walk's sight
 
     auto Key() const {
         return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, holdsFirst,
-                        readsArgument, firstWritten, firstEscapes, firstOnTop, guessed);
+                        readsArgument, firstWritten, firstEscapes, firstOnTop, guessed,
+                        argumentsEscape);
     }
     bool operator<(const StackState& other) const { return Key() < other.Key(); }
 };
@@ -113,6 +115,7 @@ StackAddress& Esp(StackState* s) {
 // argument reaches the arguments.
 void Escape(StackState* s, StackAddress address) {
     s->readsArgument |= address.offset + 1 > kFirstArgument;
+    s->argumentsEscape |= address.offset + 1 > kFirstArgument;
 }
 
 enum class Place { NotStack, Stack, Unknown };
@@ -328,7 +331,8 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     if (arithmetic >= 0) { // cmp; or, adc, sbb, xor: not followed
         return arithmetic == 7 ? Effect::Next : Effect::CannotTell;
     }
-    if (place == Place::Stack && OneByteOpcode(bytes, insn) != 0x8B) {
+    const int accessing = OneByteOpcode(bytes, insn);
+    if (place == Place::Stack && accessing != 0x8B && accessing != 0x8D) { // lea reads nothing
         ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
     }
     Effect effect = Effect::Next;
@@ -381,6 +385,9 @@ void Merge(StackPaths* into, const StackPaths& from) {
     into->firstEscapes |= from.firstEscapes;
     into->certainRead |= from.certainRead;
     into->settled |= from.settled;
+    into->argumentEnd = std::max(into->argumentEnd, from.argumentEnd);
+    into->guessedEnd = std::max(into->guessedEnd, from.guessedEnd);
+    into->vagueRead |= from.vagueRead;
 }
 
 uint64_t MemoKey(uint32_t entry, bool stopAtRead) {
@@ -413,6 +420,23 @@ void Push(StackWalk* walk, const StackState& s) {
 // The end of a path that does not return (its reads count all the same).
 void End(StackWalk* walk, const StackState& s) {
     walk->found.readsArgument |= s.readsArgument;
+    walk->found.vagueRead |= s.argumentsEscape;
+}
+
+// Where a path reads the stack at or above the first argument, as the highest byte reached:
+// exact on a path without guesses; otherwise noted apart, or as vague.
+void NoteArgumentRead(StackPaths* found, const StackState& s, StackAddress at, int32_t size) {
+    const int32_t end = at.offset + size;
+    if (end <= kFirstArgument) {
+        return;
+    }
+    if (at.slack != 0 || end > 0xFFFF) {
+        found->vagueRead = true;
+    } else if (s.guessed) {
+        found->guessedEnd = std::max<uint32_t>(found->guessedEnd, static_cast<uint32_t>(end));
+    } else {
+        found->argumentEnd = std::max<uint32_t>(found->argumentEnd, static_cast<uint32_t>(end));
+    }
 }
 
 // Continues a path at next, or ends it at another export's entry (the code before did not
@@ -477,7 +501,9 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     }
     if (place == Place::Stack && op != 0x8D) {
         s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
+        NoteArgumentRead(&walk->found, s, at, AccessSize(bytes, insn));
     }
+    walk->found.vagueRead |= s.argumentsEscape;
     const bool exact = place == Place::Stack && at.slack == 0;
     TrackFirstArgument(&s, bytes, insn, m, exact && at.offset == kFirstArgument,
                        place == Place::Stack && at == s.regs[kEsp]);
@@ -499,6 +525,10 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     case InsnFlow::Next:
         if (IsIndirectCall(bytes, insn)) {
             AfterCall(&s);
+            if (!CallReturns(walk->image, bytes, insn)) {
+                End(walk, s); // an import that never returns
+                return;
+            }
         }
         FallThrough(walk, s, next);
         return;
@@ -516,7 +546,8 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
         return;
     case InsnFlow::Call: {
         if (!FunctionCanReturn(walk->image, target)) {
-            End(walk, s); // a call that never returns
+            AfterCall(&s); // what it is handed counts
+            End(walk, s);  // a call that never returns
             return;
         }
         AfterCall(&s);
@@ -623,9 +654,14 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
         found.firstEscapes ||
         (written != 0 && written != 1 && written != 2 && written != 4 && written != 8);
     if (found.certainRead || found.settled) {
-        return {true, true, false}; // what was wanted is known
+        return {true, true, false, 0}; // what was wanted is known
     }
     const bool followed = !found.cannotTell && found.returned;
+    // Without a return, the arguments read, when every read was seen exactly.
+    const bool readsExactly = !found.cannotTell && !found.returned && !found.vagueRead &&
+                              found.guessedEnd <= found.argumentEnd;
+    const uint32_t bytesRead =
+        found.argumentEnd > kFirstArgument ? (found.argumentEnd - kFirstArgument + 3) / 4 * 4 : 0;
     return {followed, followed && found.readsArgument,
-            followed && found.returnsFirst && structureSized};
+            followed && found.returnsFirst && structureSized, readsExactly ? bytesRead : 0};
 }

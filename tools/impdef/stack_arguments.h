@@ -17,6 +17,9 @@ struct StackArgumentUse {
     // it more than 1, 2, 4 or 8 bytes, or passes it on: as a structure returned through a
     // hidden pointer would be.
     bool returnsFirst;
+    // When no path returns, every path was followed, and each read of an argument was seen
+    // exactly: the bytes of arguments up to the highest one read (0 otherwise).
+    uint32_t bytesReadWithoutReturn;
 };
 
 // What the paths from an entry found, merged over them (stack_arguments.cpp).
@@ -29,6 +32,11 @@ struct StackPaths {
     bool firstEscapes = false;
     bool certainRead = false; // stopAtRead: a path without guesses read one
     bool settled = false;     // otherwise: a return that does not hand back the first argument
+    // The highest byte of the arguments read, as an offset from the entry's ESP: on paths
+    // without guesses, and on guessed paths; a read or an address that cannot be placed exactly.
+    uint32_t argumentEnd = 0;
+    uint32_t guessedEnd = 0;
+    bool vagueRead = false;
 };
 
 // The walks done, by entry and kind. A path that reaches another export's entry before it has
