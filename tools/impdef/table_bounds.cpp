@@ -23,7 +23,8 @@ uint32_t Little32(const unsigned char* at) {
     return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
-constexpr uint8_t kFromByte = 0x10, kFromWord = 0x20;
+// A part's kind shifted right by 4 is its width in bytes.
+constexpr uint8_t kFromByte = 0x10, kFromWord = 0x20, kFromWhole = 0x40;
 
 void SetBound(RegisterBounds* bounds, unsigned reg, uint32_t largest) {
     bounds->extendedFrom[reg] = 0;
@@ -35,6 +36,36 @@ void SetBound(RegisterBounds* bounds, unsigned reg, uint32_t largest) {
     bounds->widthOnly &= static_cast<uint8_t>(~(1u << reg));
     if (largest != kUnbounded) {
         bounds->known |= static_cast<uint8_t>(1u << reg);
+    }
+}
+
+// reg holds a part of another register (from: its kind | the register), zero-extended and
+// shifted right. Both become known, so that a write to either ends the relation.
+void Relate(RegisterBounds* bounds, unsigned reg, unsigned from, unsigned shift) {
+    bounds->extendedFrom[reg] = static_cast<uint8_t>(from);
+    bounds->shiftedBy[reg] = static_cast<uint8_t>(shift);
+    bounds->known |= static_cast<uint8_t>(1u << reg | 1u << (from & 7u));
+}
+
+// A compare of reg's low width bytes with imm bounds the registers holding that part or a
+// narrower one, each shifted as it is.
+void BoundCopies(RegisterBounds* bounds, unsigned reg, unsigned width, uint32_t imm) {
+    for (unsigned d = 0; d < 8; ++d) {
+        const uint8_t from = bounds->extendedFrom[d];
+        if (from != 0 && (from & 7u) == reg && (from >> 4) <= width) {
+            bounds->largest[d] = std::min(bounds->largest[d], imm >> bounds->shiftedBy[d]);
+            bounds->widthOnly &= static_cast<uint8_t>(~(1u << d));
+        }
+    }
+}
+
+// shr reg, count: the bound shifts with the value, and so does a part reg holds.
+void ShiftRight(RegisterBounds* bounds, unsigned reg, unsigned count) {
+    const uint8_t from = bounds->extendedFrom[reg];
+    const unsigned shift = std::min(31u, bounds->shiftedBy[reg] + count);
+    SetBound(bounds, reg, bounds->largest[reg] >> count);
+    if (from != 0 && (from & 7u) != reg) {
+        Relate(bounds, reg, from, shift);
     }
 }
 
@@ -91,6 +122,7 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
         return true; // AH to BH
     }
     if (width == 4) {
+        BoundCopies(bounds, m.rm, 4, imm);
         SetBound(bounds, m.rm, imm);
         return true;
     }
@@ -101,13 +133,7 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
     if (bounds->largest[m.rm] <= partMask) {
         bounds->largest[m.rm] = std::min(bounds->largest[m.rm], imm);
     }
-    const uint8_t part = static_cast<uint8_t>((width == 1 ? kFromByte : kFromWord) | m.rm);
-    for (unsigned d = 0; d < 8; ++d) {
-        if (bounds->extendedFrom[d] == part) {
-            bounds->largest[d] = std::min(bounds->largest[d], imm);
-            bounds->widthOnly &= static_cast<uint8_t>(~(1u << d));
-        }
-    }
+    BoundCopies(bounds, m.rm, width, imm);
     return true;
 }
 
@@ -269,8 +295,7 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         }
         const ModRm m = ModRmOf(bytes, insn);
         if (m.mod == 3 && (op2 == 0xB7 || m.rm < 4)) {
-            bounds->extendedFrom[reg] =
-                static_cast<uint8_t>((op2 == 0xB6 ? kFromByte : kFromWord) | m.rm);
+            Relate(bounds, reg, (op2 == 0xB6 ? kFromByte : kFromWord) | m.rm, 0);
         }
         return true;
     }
@@ -287,8 +312,15 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         return true;
     }
     if ((op == 0x8B || op == 0x89) && m.mod == 3) {
-        const bool toReg = op == 0x8B;
-        SetBound(bounds, toReg ? m.reg : m.rm, bounds->largest[toReg ? m.rm : m.reg]);
+        const unsigned to = op == 0x8B ? m.reg : m.rm, from = op == 0x8B ? m.rm : m.reg;
+        SetBound(bounds, to, bounds->largest[from]);
+        if (to != from) {
+            Relate(bounds, to, kFromWhole | from, 0);
+        }
+        return true;
+    }
+    if ((op == 0xC1 || op == 0xD1) && m.mod == 3 && m.reg == 5) { // shr reg, imm8 or 1
+        ShiftRight(bounds, m.rm, op == 0xD1 ? 1u : bytes[insn.length - 1] & 31u);
         return true;
     }
     if (op == 0x8B) { // mov reg, [the dword just compared]
@@ -310,20 +342,26 @@ RegisterBounds NoBounds() {
     bounds.comparedLargest = kUnbounded;
     bounds.widthOnly = 0;
     std::fill(std::begin(bounds.extendedFrom), std::end(bounds.extendedFrom), 0);
+    std::fill(std::begin(bounds.shiftedBy), std::end(bounds.shiftedBy), 0);
     bounds.known = 0;
     bounds.comparedNow = false;
     bounds.lastCompared = kUnbounded;
     return bounds;
 }
 
-// Whether the instruction can give a register a bound: cmp, and, movzx.
+// Whether the instruction can give a register a bound: cmp, and, movzx, shr; or a copy of
+// another register, which a compare may bound later.
 bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
     const unsigned char op = bytes[insn.opcodeAt];
     if (insn.map == InsnMap::TwoByte) {
         return bytes[insn.opcodeAt + 1] == 0xB6 || bytes[insn.opcodeAt + 1] == 0xB7;
     }
+    const unsigned char modrm = insn.modrmAt != 0 ? bytes[insn.modrmAt] : 0;
+    const bool registerMove = (op == 0x89 || op == 0x8B) && modrm >= 0xC0;
+    const bool shiftRight = (op == 0xC1 || op == 0xD1) && (modrm & 0xF8) == 0xE8;
     return insn.map == InsnMap::OneByte &&
-           (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83));
+           (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83) || registerMove ||
+            shiftRight);
 }
 
 void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,

@@ -2,7 +2,9 @@
 // How many entries a jump table has, from what the code before the jump shows of its index:
 // a compare with a constant before a conditional jump (`cmp reg, N; ja default`), a mask
 // (`and reg, 0xF`), or a load of one byte, from a byte table indexed by a bounded register
-// when the index goes through such a table first (`movzx eax, byte [T2 + esi]`).
+// when the index goes through such a table first (`movzx eax, byte [T2 + esi]`). A compare
+// bounds the copies of what it compares too, shifted ones included (`mov eax, esi; shr eax,
+// 16; cmp esi, 0x10FFFF`).
 
 #include "call_analysis.h"
 #include "x86_decoder.h"
@@ -23,9 +25,11 @@ struct RegisterBounds {
     uint8_t comparedWidth;  // bytes
     uint32_t comparedLargest;
     uint8_t widthOnly; // registers whose bound is only the width of a zero-extended load
-    // By register: the register whose low byte (0x10 | n) or word (0x20 | n) it holds zero-
-    // extended, so that a later compare of that part bounds it too; 0 for none.
+    // By register: the register whose low byte (0x10 | n), word (0x20 | n) or whole (0x40 | n)
+    // it holds zero-extended and shifted right by shiftedBy, so that a later compare of that
+    // part bounds it too; 0 for none.
     uint8_t extendedFrom[8];
+    uint8_t shiftedBy[8];
     uint8_t known;         // registers that may have a bound or a bound of their low part
     bool comparedNow;      // the last instruction compared memory
     uint32_t lastCompared; // the constant of the last compare on the path, of anything
