@@ -64,6 +64,10 @@ struct StackState {
     uint8_t slotCount = 0;
     uint32_t pushed = 0;    // bytes pushed since the last call
     uint32_t calleePop = 0; // after a call: the most its callee may have popped; 0 when settled
+    // Bytes stored at [esp + k] since the last call (gcc's arguments, stored rather than
+    // pushed); after a call, how many of them the callee may have popped, until settled.
+    uint32_t stored = 0;
+    uint32_t calleeStored = 0;
     uint8_t holdsFirst = 0; // registers holding the first stack argument
     bool readsArgument = false;
     // How this path used the first argument as an address: the bytes written at [first + d]
@@ -75,9 +79,9 @@ struct StackState {
     bool argumentsEscape = false; // an address of the arguments left the walk's sight
 
     auto Key() const {
-        return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, holdsFirst,
-                        readsArgument, firstWritten, firstEscapes, firstOnTop, guessed,
-                        argumentsEscape);
+        return std::tie(rva, regs, stackRegs, slots, slotCount, pushed, calleePop, stored,
+                        calleeStored, holdsFirst, readsArgument, firstWritten, firstEscapes,
+                        firstOnTop, guessed, argumentsEscape);
     }
     bool operator<(const StackState& other) const { return Key() < other.Key(); }
 };
@@ -485,6 +489,8 @@ void AfterCall(StackState* s) {
     s->firstEscapes |= s->firstOnTop;
     s->firstOnTop = false;
     s->calleePop = std::min(s->pushed, kMaxCalleePop);
+    s->calleeStored = std::min(s->stored, kMaxCalleePop);
+    s->stored = 0;
     s->pushed = 0;
     s->holdsFirst &= static_cast<uint8_t>(~kCallerSaved);
 }
@@ -498,6 +504,12 @@ void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86In
     if (place == Place::Unknown) {
         walk->found.cannotTell = true;
         return;
+    }
+    const StackAddress esp = s.regs[kEsp];
+    if (place == Place::Stack && at.slack == esp.slack && at.offset >= esp.offset &&
+        (op == 0x89 || op == 0xC7 || op == 0x88 || op == 0xC6)) {
+        const int32_t end = at.offset - esp.offset + AccessSize(bytes, insn);
+        s.stored = std::max(s.stored, static_cast<uint32_t>(std::min(end, 0xFFFF)));
     }
     if (place == Place::Stack && op != 0x8D) {
         s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
@@ -588,15 +600,27 @@ bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperan
 // Settles what the last call popped, when this instruction is the first to use ESP after it.
 void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
     int32_t value = 0;
-    if (s.calleePop == 0 || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
+    if ((s.calleePop == 0 && s.calleeStored == 0) || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
         Step(walk, s, bytes, insn);
         return;
     }
     const uint32_t most = s.calleePop;
-    s.calleePop = 0;
-    if (EspArithmetic(bytes, insn, &value) == 0 && value > 0 &&
-        static_cast<uint32_t>(value) <= most) {
+    const uint32_t passed = std::max(s.calleePop, s.calleeStored);
+    s.calleePop = s.calleeStored = 0;
+    const int arithmetic = EspArithmetic(bytes, insn, &value);
+    if (arithmetic == 0 && value > 0 && static_cast<uint32_t>(value) <= most) {
         Step(walk, s, bytes, insn); // add esp, N: the caller cleans up
+        return;
+    }
+    if (arithmetic == 5 && value > 0 && value % 4 == 0 && static_cast<uint32_t>(value) <= passed) {
+        // sub esp, N: gcc taking back the room of the arguments a stdcall callee popped
+        s.regs[kEsp] = Plus(s.regs[kEsp], value);
+        s.guessed = true;
+        Step(walk, s, bytes, insn);
+        return;
+    }
+    if (most == 0) {
+        Step(walk, s, bytes, insn);
         return;
     }
     for (uint32_t pop = 0; pop <= most && !walk->found.cannotTell; pop += 4) {
