@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-wqy-microhei fonts-wine locales
   python3 python3-pil zip unzip
   clang lld llvm libclang-rt-14-dev
+  libxcrypt-source binutils-source
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -72,6 +72,22 @@ def our_names(def_text):
     return names, never_return
 
 
+def export_comments(def_text):
+    """{export: what our .def says of it}: the comments of its line and of its second names."""
+    comments = collections.defaultdict(list)
+    lines = def_text.split("\r\n")
+    for line in lines[lines.index("EXPORTS") + 1:]:
+        entry, _, comment = line.partition(" ; ")
+        if not entry.strip() or entry.strip().startswith(";"):
+            continue
+        token, rest = def_token(entry)
+        words, match = rest.split(), DECORATED.match(token)
+        name = words[1] if words[:1] == ["=="] and len(words) == 2 else \
+            match.group(1) if match else token
+        comments[name].append(comment or "no comment")
+    return {name: "; ".join(said) for name, said in comments.items()}
+
+
 def gendef_names(text):
     names = collections.defaultdict(set)
     lines = text.splitlines()
@@ -88,8 +104,10 @@ class Tally:
         self.no_arguments = self.no_arguments_found = self.cdecl_second = self.failed = 0
         self.wrong, self.missed = [], []
 
-    def add(self, dll, truth, names, never_return=()):
+    def add(self, dll, truth, names, never_return=(), comments=None):
+        comments = comments or {}
         for function, n in truth.items():
+            said = f" ({comments[function]})" if function in comments else ""
             written = names.get(function, set())
             if written and n is None and (written == {0} or function in never_return):
                 self.cdecl_second += 1
@@ -98,12 +116,12 @@ class Tally:
                 if n in written:
                     self.right += 1
                 else:
-                    self.wrong.append(f"{dll}: {function} @{sorted(written)}, truth {n}")
+                    self.wrong.append(f"{dll}: {function} @{sorted(written)}, truth {n}{said}")
             if n is not None:
                 self.stdcall += 1
                 self.found += n in written
                 if n not in written:
-                    self.missed.append(f"{dll}: {function}@{n}")
+                    self.missed.append(f"{dll}: {function}@{n}{said}")
             if n == 0:
                 self.no_arguments += 1
                 self.no_arguments_found += 0 in written
@@ -129,67 +147,75 @@ def check(source, build, tools, scratch):
     """(ours, gendef's) tallies of one source built one way."""
     base = os.path.splitext(os.path.basename(source))[0] + "-" + build
     work = tempfile.mkdtemp(dir=scratch, prefix=base + "-")
-    ours, theirs = Tally(), Tally()
     compile_ = run([tools["clang"], "--target=i686-pc-windows-msvc", *BUILDS[build],
                     "-DAPI=" if "-mrtd" in BUILDS[build] else "-DAPI=__stdcall",
                     "-fno-builtin", "-c", source, "-o", "code.obj"], work)
     if compile_.returncode != 0:
         sys.exit(f"{base}: clang: {compile_.stderr.decode()}")
     truth = truth_of(tools["nm"], "code.obj", work)
-    with open(os.path.join(work, "exports.def"), "w") as f:
-        f.write(f"LIBRARY {base}.dll\nEXPORTS\n" + "".join(f"    {n}\n" for n in truth))
+    write_exports(work, f"{base}.dll", truth)
     link = run([tools["lld-link"], "/nologo", "/dll", "/noentry", "/nodefaultlib",
                 "/machine:x86", "/def:exports.def", f"/out:{base}.dll", "code.obj",
                 os.path.join(scratch, "kernel32.lib")], work)
     if link.returncode != 0:
         sys.exit(f"{base}: lld-link: {link.stderr.decode()}")
-    result = run([tools["impdef"], f"{base}.dll", "-o", "ours.def"], work)
-    if result.returncode != 0:
-        ours.failed = 1
-        ours.add(base, truth, {})  # every function missed
-    else:
-        with open(os.path.join(work, "ours.def"), "rb") as f:
-            ours.add(base, truth, *our_names(f.read().decode("latin-1")))
-    result = run([tools["gendef"], "-", f"{base}.dll"], work)
-    theirs.add(base, truth, gendef_names(result.stdout.decode("latin-1")))
+    ours, theirs = measure(tools, f"{base}.dll", base, truth, work)
     shutil.rmtree(work)
     return ours, theirs
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("tool")
-    parser.add_argument("patterns", help="folder of the pattern sources and kernel32.def")
-    parser.add_argument("-j", type=int, default=2)
-    args = parser.parse_args()
-    args.patterns = os.path.realpath(args.patterns)
-    tools = {"impdef": os.path.realpath(args.tool)}
-    for name in ("clang", "lld-link", "llvm-nm", "llvm-dlltool", "gendef"):
+def write_exports(folder, dll, names):
+    """A .def that exports every name undecorated."""
+    with open(os.path.join(folder, "exports.def"), "w") as f:
+        f.write(f"LIBRARY {dll}\nEXPORTS\n" + "".join(f"    {n}\n" for n in names))
+
+
+def measure(tools, dll, label, truth, work):
+    """(ours, gendef's) tallies of one DLL against its truth."""
+    ours, theirs = Tally(), Tally()
+    result = run([tools["impdef"], dll, "-o", "ours.def"], work)
+    if result.returncode != 0:
+        print(f"{label}: qen_impdef failed: {result.stderr.decode(errors='replace')}")
+        ours.failed = 1
+        ours.add(label, truth, {})  # every function missed
+    else:
+        with open(os.path.join(work, "ours.def"), "rb") as f:
+            text = f.read().decode("latin-1")
+        ours.add(label, truth, *our_names(text), export_comments(text))
+    result = run([tools["gendef"], "-", dll], work)
+    theirs.add(label, truth, gendef_names(result.stdout.decode("latin-1")))
+    return ours, theirs
+
+
+def find_tools(tools, names):
+    """Adds each named tool's path to tools (llvm's may carry a -14); exits when one is missing."""
+    for name in names:
         found = shutil.which(name) or shutil.which(name + "-14")
         if not found:
             sys.exit(f"{name} not found")
         tools[name if name != "llvm-nm" else "nm"] = found
-    sources = sorted(glob.glob(os.path.join(args.patterns, "p*.c")))
-    if not sources:
-        sys.exit(f"no pattern sources in {args.patterns}")
-    jobs = [(s, b) for s in sources for b in BUILDS]
-    with tempfile.TemporaryDirectory() as scratch, \
-            concurrent.futures.ThreadPoolExecutor(args.j) as pool:
-        made = run([tools["llvm-dlltool"], "-m", "i386", "-k", "-d",
-                    os.path.join(args.patterns, "kernel32.def"), "-l", "kernel32.lib"], scratch)
-        if made.returncode != 0:
-            sys.exit(f"llvm-dlltool: {made.stderr.decode()}")
-        results = list(pool.map(lambda job: check(*job, tools, scratch), jobs))
-    totals = {"qen_impdef": Tally(), "gendef": Tally()}
-    groups = collections.defaultdict(lambda: (Tally(), Tally()))
-    for (source, build), (ours, theirs) in zip(jobs, results):
-        pattern = os.path.splitext(os.path.basename(source))[0]
-        for key in (pattern, build):
-            groups[key][0].merge(ours)
-            groups[key][1].merge(theirs)
-        totals["qen_impdef"].merge(ours)
-        totals["gendef"].merge(theirs)
-    print(f"{len(jobs)} DLLs: {len(sources)} patterns x {len(BUILDS)} builds")
+
+
+def import_library(tools, definition, library, folder, *options):
+    """Makes an import library from a .def with llvm-dlltool; exits when it fails."""
+    made = run([tools["llvm-dlltool"], "-m", "i386", *options, "-d", definition, "-l", library],
+               folder)
+    if made.returncode != 0:
+        sys.exit(f"llvm-dlltool: {made.stderr.decode()}")
+
+
+def count(groups, totals, keys, ours, theirs):
+    """Adds one DLL's tallies to the groups it belongs to and to the totals."""
+    for key in keys:
+        groups[key][0].merge(ours)
+        groups[key][1].merge(theirs)
+    totals["qen_impdef"].merge(ours)
+    totals["gendef"].merge(theirs)
+
+
+def print_figures(groups, totals):
+    """Prints ours and gendef's tallies per group and in total, then our wrong decorations and
+    misses; returns our total."""
     for key, (ours, theirs) in groups.items():
         print(f"{key:22} qen_impdef {ours.line()}")
         print(f"{'':22} gendef     {theirs.line()}")
@@ -200,10 +226,41 @@ def main():
         print("    wrong:", wrong)
     for missed in totals["qen_impdef"].missed:
         print("    missed:", missed)
-    ours = totals["qen_impdef"]
-    precision, recall, no_arguments = ours.figures()
-    return 0 if (precision >= PRECISION_GOAL and recall >= RECALL_GOAL and
-                 no_arguments >= NO_ARGUMENT_GOAL and ours.failed == 0) else 1
+    return totals["qen_impdef"]
+
+
+def goals_met(tally, precision_goal, recall_goal, no_argument_goal):
+    precision, recall, no_arguments = tally.figures()
+    return precision >= precision_goal and recall >= recall_goal and \
+        no_arguments >= no_argument_goal and tally.failed == 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tool")
+    parser.add_argument("patterns", help="folder of the pattern sources and kernel32.def")
+    parser.add_argument("-j", type=int, default=2)
+    args = parser.parse_args()
+    args.patterns = os.path.realpath(args.patterns)
+    tools = {"impdef": os.path.realpath(args.tool)}
+    find_tools(tools, ("clang", "lld-link", "llvm-nm", "llvm-dlltool", "gendef"))
+    sources = sorted(glob.glob(os.path.join(args.patterns, "p*.c")))
+    if not sources:
+        sys.exit(f"no pattern sources in {args.patterns}")
+    jobs = [(s, b) for s in sources for b in BUILDS]
+    with tempfile.TemporaryDirectory() as scratch, \
+            concurrent.futures.ThreadPoolExecutor(args.j) as pool:
+        import_library(tools, os.path.join(args.patterns, "kernel32.def"), "kernel32.lib",
+                       scratch, "-k")
+        results = list(pool.map(lambda job: check(*job, tools, scratch), jobs))
+    totals = {"qen_impdef": Tally(), "gendef": Tally()}
+    groups = collections.defaultdict(lambda: (Tally(), Tally()))
+    for (source, build), (ours, theirs) in zip(jobs, results):
+        pattern = os.path.splitext(os.path.basename(source))[0]
+        count(groups, totals, (pattern, build), ours, theirs)
+    print(f"{len(jobs)} DLLs: {len(sources)} patterns x {len(BUILDS)} builds")
+    ours = print_figures(groups, totals)
+    return 0 if goals_met(ours, PRECISION_GOAL, RECALL_GOAL, NO_ARGUMENT_GOAL) else 1
 
 
 if __name__ == "__main__":
