@@ -28,8 +28,8 @@ struct Value {
 };
 
 // A byte of the stack frame that carries bits of the entry's ECX or EDX. `push ecx` on a
-// register not yet touched is also how compilers make room for a local: such a slot counts as
-// an argument only of a function known to take it.
+// register not yet touched is also how compilers make room for a local: such a slot counts
+// only when read back, or as an argument of a function known to take it.
 struct FrameByte {
     int8_t base;
     int32_t offset;
@@ -66,14 +66,16 @@ bool MayOverlap(const Flow& f, const FrameByte& b, int8_t base, int64_t offset, 
            Low(f, b.base, b.offset) - High(f, base, offset) < size;
 }
 
-// Anything tainted left; `untouched`: counting the registers not yet written.
+// Anything tainted left; `untouched`: counting the registers not yet written and the room
+// pushed from them too.
 bool Live(const Flow& f, bool untouched) {
     for (int r = 0; r < 8; ++r) {
         if (f.regs[r].taint != 0 && (untouched || (f.untouched >> r & 1) == 0)) {
             return true;
         }
     }
-    return !f.frame.empty();
+    return std::any_of(f.frame.begin(), f.frame.end(),
+                       [&](const FrameByte& b) { return untouched || !b.room; });
 }
 
 // Whether the byte may lie at or above the address.
@@ -92,7 +94,9 @@ void Escape(Flow* f, const Value& address) {
     f->escaped.push_back({address.base, address.offset, false});
 }
 
-enum class Place { None, Slot, AnyFrame, Elsewhere };
+// Elsewhere: through a register that may hold a frame address stored; Fixed: an address in the
+// image, no frame.
+enum class Place { None, Slot, AnyFrame, Elsewhere, Fixed };
 
 struct Target {
     Place place;
@@ -116,7 +120,8 @@ Target Resolve(const Flow& f, const MemoryOperand& m, bool* used) {
     }
     const bool stack = base.base != kNoBase || index.base != kNoBase || m.base == kEsp ||
                        m.base == kEbp || m.index == kEbp;
-    return {stack ? Place::AnyFrame : Place::Elsewhere, kNoBase, 0};
+    const Place other = m.base < 0 && m.index < 0 ? Place::Fixed : Place::Elsewhere;
+    return {stack ? Place::AnyFrame : other, kNoBase, 0};
 }
 
 uint32_t AllBytes(int size) {
@@ -523,10 +528,23 @@ Effect Execute(Flow* f, const unsigned char* bytes, const X86Insn& x) {
     return Other(f, in);
 }
 
+// Whether a function called can reach the frame byte: among its stack arguments, argumentBytes
+// from ESP up (kAllAbove when not known), or above a frame address it is handed. Room pushed
+// for a local counts only as an argument of a function known to take it.
+bool CalleeReaches(const Flow& f, const FrameByte& b, const std::vector<FrameByte>& escaped,
+                   int64_t argumentBytes) {
+    const Value& esp = f.regs[kEsp];
+    if (b.room) {
+        return argumentBytes != kAllAbove && esp.base != kNoBase &&
+               MayOverlap(f, b, esp.base, esp.offset, argumentBytes);
+    }
+    return esp.base == kNoBase || MayBeAboveAny(f, b, escaped) ||
+           MayOverlap(f, b, esp.base, esp.offset, argumentBytes);
+}
+
 // Whether what a function called can see holds a value taken from ECX or EDX: a register set
 // from it (one the function has not touched is not counted: it cannot be told from one that a
-// stdcall function leaves alone before a call), its stack arguments, argumentBytes from ESP up
-// (kAllAbove when not known), or what lies above a frame address handed out.
+// stdcall function leaves alone before a call), or a frame byte it can reach.
 bool CalleeSees(const Flow& f, int64_t argumentBytes) {
     std::vector<FrameByte> escaped = f.escaped;
     for (int r = 0; r < 8; ++r) {
@@ -541,15 +559,9 @@ bool CalleeSees(const Flow& f, int64_t argumentBytes) {
             escaped.push_back({v.base, v.offset, false});
         }
     }
-    const Value& esp = f.regs[kEsp];
-    for (const FrameByte& b : f.frame) {
-        if (esp.base == kNoBase || MayBeAboveAny(f, b, escaped) ||
-            MayOverlap(f, b, esp.base, esp.offset,
-                       b.room && argumentBytes == kAllAbove ? 0 : argumentBytes)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(f.frame.begin(), f.frame.end(), [&](const FrameByte& b) {
+        return CalleeReaches(f, b, escaped, argumentBytes);
+    });
 }
 
 // A direct call's function pops what it takes when it returns with ret N.
