@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int kMaxEntryInsns = 64;
-constexpr int kEax = 0, kEbx = 3;
+constexpr int kEax = 0, kEcxNumber = 1, kEdxNumber = 2, kEbx = 3, kEsi = 6, kEdi = 7;
 constexpr int8_t kNoBase = -1;
 constexpr int kMaxBases = 4; // the entry's ESP and three realignments (and esp, -N)
 constexpr int64_t kAllAbove = INT64_MAX / 4;
@@ -450,7 +450,7 @@ Effect Other(Flow* f, const Insn& in) {
             f->regs[r].base = kNoBase; // cpuid, cmpxchg8b, lods... set them unseen
         }
         if (IsStringOperation(in.op)) {
-            f->regs[6].base = f->regs[7].base = kNoBase;
+            f->regs[kEsi].base = f->regs[kEdi].base = kNoBase;
         }
     }
     return Effect::Continue;
@@ -573,7 +573,7 @@ int64_t ArgumentBytesOf(const CodeImage& image, uint32_t callee) {
 // Whether a value ECX or EDX held on entry reaches a use on the straight path from the entry.
 bool ValueReachesUse(const CodeImage& image, uint32_t rva) {
     Flow f;
-    f.regs[1].taint = f.regs[2].taint = 0xF;
+    f.regs[kEcxNumber].taint = f.regs[kEdxNumber].taint = 0xF;
     f.regs[kEsp].base = 0;
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && Live(f, true); ++i) {
@@ -611,7 +611,8 @@ bool ValueReachesUse(const CodeImage& image, uint32_t rva) {
             return CalleeSees(f, kAllAbove);
         case InsnFlow::Return:
         case InsnFlow::ReturnPop:
-            return f.regs[kEax].taint != 0 || (f.regs[2].taint != 0 && (f.untouched & kEdx) == 0);
+            return f.regs[kEax].taint != 0 ||
+                   (f.regs[kEdxNumber].taint != 0 && (f.untouched & kEdx) == 0);
         case InsnFlow::Stop:
             return false;
         default:
