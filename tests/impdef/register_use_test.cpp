@@ -40,6 +40,12 @@ const UseCase kCases[] = {
     {{0xFF, 0x15, 0, 0x20, 0, 0x10}, 0, CD}, // call [import]
     {{0xFF, 0xE1}, C, 0},                    // jmp ecx
     {{0x66, 0x0F, 0x6F, 0xC1}, 0, 0},        // movdqa xmm0, xmm1
+    {{0xFE, 0xC1}, C, 0},                    // inc cl
+    {{0x0F, 0xBC, 0xC1}, C, 0},              // bsf eax, ecx
+    {{0x0F, 0xC1, 0x08}, C, 0},              // xadd [eax], ecx
+    {{0x0F, 0xB1, 0x11}, CD, 0},             // cmpxchg [ecx], edx
+    {{0x0F, 0xC7, 0x0F}, CD, 0},             // cmpxchg8b [edi]
+    {{0x0F, 0xA2}, C, CD},                   // cpuid
 };
 
 TEST(RegisterUse, ShowsReadsAndWritesOfTheArgumentRegisters) {

@@ -1,15 +1,13 @@
 #include "call_analysis.h"
 
+#include "argument_registers.h"
 #include "callee_returns.h"
 #include "code_graph.h"
-#include "register_use.h"
-#include "x86_decoder.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int kMaxEntryInsns = 64;
 constexpr uint8_t kMany = 3; // more than the two values kept
 
 // The ends of all paths from a node, kept to a fixed size: the two smallest N of `ret N`, the
@@ -296,34 +294,6 @@ CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcome
     return {CallKind::Stdcall, o.pops[0], ""};
 }
 
-// True when the straight path from the entry (through jumps, past conditional branches)
-// reads ECX or EDX before setting them: the function takes arguments in registers, as
-// fastcall and thiscall do, and a stdcall caller would not pass them.
-bool ReadsArgumentRegisters(const CodeImage& image, uint32_t rva) {
-    uint8_t set = 0;
-    CodeWindow window;
-    for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
-        size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-        X86Insn insn; // DecodeX86 sets every field first
-        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
-            return false;
-        }
-        const RegisterUse use = RegistersUsed(bytes, insn);
-        if ((use.reads & ~set & (kEcx | kEdx)) != 0) {
-            return true;
-        }
-        set |= use.writes;
-        rva += insn.length;
-        if (insn.flow == InsnFlow::Jump) {
-            rva += static_cast<uint32_t>(insn.displacement);
-        } else if (insn.flow != InsnFlow::Next && insn.flow != InsnFlow::Branch) {
-            return false; // a call sets both; the other ends leave no more to see
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap) {
@@ -339,7 +309,7 @@ bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap) {
     return false;
 }
 
-CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
+CallFinding FindReturnKind(const CodeImage& image, uint32_t entry) {
     CodeAnalysis& a = *image.analysis;
     const uint32_t node = DecodeCode(&a.graph, image, entry);
     a.summed.resize(a.graph.nodes.size(), 0);
@@ -350,7 +320,11 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
         a.callReturns[u] = n.isCall && CanReturn(&a.callees, image, n.detail);
     }
     SumUp(&a, scope);
-    CallFinding finding = Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
+    return Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
+}
+
+CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
+    CallFinding finding = FindReturnKind(image, entry);
     if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
         finding = {CallKind::Unknown, 0,
                    "it returns with ret " + std::to_string(finding.argumentBytes) +

@@ -76,5 +76,8 @@ bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap);
 
 CallFinding FindCallKind(const CodeImage& image, uint32_t entry);
 
+// How the function returns, without asking whether it takes arguments in registers.
+CallFinding FindReturnKind(const CodeImage& image, uint32_t entry);
+
 // Whether the function at rva can return (decoded as far as it takes, once per DLL).
 bool FunctionCanReturn(const CodeImage& image, uint32_t rva);

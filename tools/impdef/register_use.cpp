@@ -74,6 +74,9 @@ RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn)
     if (op < 0x40 && (op & 7) < 4) {
         return Arithmetic(op, o);
     }
+    if (op < 0x40 && (op & 6) == 4) { // AL or EAX with an immediate
+        return {1, static_cast<uint8_t>(op >> 3 == 7 ? 0 : 1)};
+    }
     const uint8_t low = Reg32(op & 7u);
     if (op >= 0x40 && op <= 0x4F) { // inc, dec
         return {low, low};
@@ -107,6 +110,19 @@ RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn)
         return {static_cast<uint8_t>(RmReg(o, false) | o.memory), RegReg(o, false)};
     case 0x99: // cdq
         return {1, kEdx};
+    case 0x98: // cwde
+        return {1, 1};
+    case 0xA0:
+    case 0xA1: // mov eax, [address]
+        return {0, 1};
+    case 0xA2:
+    case 0xA3: // mov [address], eax
+    case 0xA8:
+    case 0xA9: // test eax, imm
+        return {1, 0};
+    case 0x8E: // mov sreg, r/m16
+    case 0xFE: // inc, dec r/m8
+        return {static_cast<uint8_t>(RmReg(o, op == 0xFE) | o.memory), 0};
     case 0xC7: // mov r/m, imm
         return {o.memory, RmReg(o, false)};
     case 0x80:
@@ -159,6 +175,29 @@ RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
     }
     if (op >= 0xC8 && op <= 0xCF) { // bswap
         return {Reg32(op & 7u), Reg32(op & 7u)};
+    }
+    switch (op) {
+    case 0x2A:
+    case 0xB8:
+    case 0xBA:
+    case 0xBC:
+    case 0xBD:
+    case 0xC4: // cvtsi2sd, popcnt, bt imm, bsf, bsr, pinsrw: a general register in r/m
+        return {static_cast<uint8_t>(RmReg(o, false) | o.memory), 0};
+    case 0xB0:
+    case 0xB1: // cmpxchg compares with EAX
+        return {static_cast<uint8_t>(RegReg(o, op == 0xB0) | RmReg(o, op == 0xB0) | o.memory | 1),
+                0};
+    case 0xC0:
+    case 0xC1: // xadd
+    case 0xC3: // movnti
+        return {static_cast<uint8_t>(RegReg(o, op == 0xC0) | RmReg(o, op == 0xC0) | o.memory), 0};
+    case 0xC7: // cmpxchg8b compares EDX:EAX and stores ECX:EBX
+        return {static_cast<uint8_t>(o.memory | (o.reg == 1 ? 0x0F : 0)), 0};
+    case 0xA2: // cpuid
+        return {1 | kEcx, 0x0F};
+    default:
+        break;
     }
     return {o.memory, 0};
 }

@@ -1,0 +1,663 @@
+#include "argument_registers.h"
+
+#include "code_graph.h"
+#include "register_use.h"
+#include "stack_instructions.h"
+#include "x86_decoder.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int kMaxEntryInsns = 64;
+constexpr int kEax = 0, kEcxNumber = 1, kEdxNumber = 2, kEbx = 3, kEsi = 6, kEdi = 7;
+constexpr int8_t kNoBase = -1;
+constexpr int kMaxBases = 4; // the entry's ESP and three realignments (and esp, -N)
+constexpr int64_t kAllAbove = INT64_MAX / 4;
+constexpr int64_t kFrameReach = int64_t{1} << 24; // offsets beyond are no frame followed
+
+// A register's value: the bytes of it that carry bits of the entry's ECX or EDX (bit n: byte
+// n), and, when base is set, the frame address it holds.
+struct Value {
+    uint8_t taint = 0;
+    int8_t base = kNoBase;
+    int32_t offset = 0;
+};
+
+// A byte of the stack frame that carries bits of the entry's ECX or EDX. `push ecx` on a
+// register not yet touched is also how compilers make room for a local: such a slot counts
+// only when read back, or as an argument of a function known to take it.
+struct FrameByte {
+    int8_t base;
+    int32_t offset;
+    bool room;
+};
+
+struct Flow {
+    Value regs[8];
+    uint8_t untouched = kEcx | kEdx; // still the caller's, never written
+    std::vector<FrameByte> frame;
+    // Where each base lies from the entry's ESP, [low, high]: `and esp, -N` moves ESP down by
+    // up to N - 1 bytes.
+    int64_t baseLow[kMaxBases] = {};
+    int64_t baseHigh[kMaxBases] = {};
+    int bases = 1;
+    // Frame addresses stored: memory read elsewhere may be the frame from one of them up.
+    std::vector<FrameByte> escaped;
+};
+
+int64_t Low(const Flow& f, int8_t base, int64_t offset) {
+    return f.baseLow[base] + offset;
+}
+
+int64_t High(const Flow& f, int8_t base, int64_t offset) {
+    return f.baseHigh[base] + offset;
+}
+
+// Whether the byte may lie in [offset, offset + size) from base.
+bool MayOverlap(const Flow& f, const FrameByte& b, int8_t base, int64_t offset, int64_t size) {
+    if (b.base == base) {
+        return b.offset >= offset && b.offset - offset < size;
+    }
+    return High(f, b.base, b.offset) >= Low(f, base, offset) &&
+           Low(f, b.base, b.offset) - High(f, base, offset) < size;
+}
+
+// Anything tainted left; `untouched`: counting the registers not yet written and the room
+// pushed from them too.
+bool Live(const Flow& f, bool untouched) {
+    for (int r = 0; r < 8; ++r) {
+        if (f.regs[r].taint != 0 && (untouched || (f.untouched >> r & 1) == 0)) {
+            return true;
+        }
+    }
+    return std::any_of(f.frame.begin(), f.frame.end(),
+                       [&](const FrameByte& b) { return untouched || !b.room; });
+}
+
+// Whether the byte may lie at or above the address.
+bool MayBeAbove(const Flow& f, const FrameByte& b, const FrameByte& address) {
+    return b.base == address.base
+               ? b.offset >= address.offset
+               : High(f, b.base, b.offset) >= Low(f, address.base, address.offset);
+}
+
+bool MayBeAboveAny(const Flow& f, const FrameByte& b, const std::vector<FrameByte>& addresses) {
+    return std::any_of(addresses.begin(), addresses.end(),
+                       [&](const FrameByte& address) { return MayBeAbove(f, b, address); });
+}
+
+void Escape(Flow* f, const Value& address) {
+    f->escaped.push_back({address.base, address.offset, false});
+}
+
+// Elsewhere: through a register that may hold a frame address stored; Fixed: an address in the
+// image, no frame.
+enum class Place { None, Slot, AnyFrame, Elsewhere, Fixed };
+
+struct Target {
+    Place place;
+    int8_t base;
+    int32_t offset;
+};
+
+// Where a memory operand lies; *used when its address is formed from a tainted register.
+Target Resolve(const Flow& f, const MemoryOperand& m, bool* used) {
+    *used = false;
+    if (!m.present) {
+        return {Place::None, kNoBase, 0};
+    }
+    const Value none;
+    const Value& base = m.base >= 0 ? f.regs[m.base] : none;
+    const Value& index = m.index >= 0 ? f.regs[m.index] : none;
+    *used = base.taint != 0 || index.taint != 0;
+    const int64_t offset = int64_t{base.offset} + m.displacement;
+    if (base.base != kNoBase && m.index < 0 && std::abs(offset) < kFrameReach) {
+        return {Place::Slot, base.base, static_cast<int32_t>(offset)};
+    }
+    const bool stack = base.base != kNoBase || index.base != kNoBase || m.base == kEsp ||
+                       m.base == kEbp || m.index == kEbp;
+    const Place other = m.base < 0 && m.index < 0 ? Place::Fixed : Place::Elsewhere;
+    return {stack ? Place::AnyFrame : other, kNoBase, 0};
+}
+
+uint32_t AllBytes(int size) {
+    return size >= 32 ? ~0u : (1u << size) - 1;
+}
+
+// Which of the size bytes at the target may be tainted (bit n: byte n).
+uint32_t Load(const Flow& f, const Target& t, int size) {
+    uint32_t mask = 0;
+    for (const FrameByte& b : f.frame) {
+        if (t.place == Place::Slot) {
+            for (int i = 0; i < size; ++i) {
+                mask |= MayOverlap(f, b, t.base, int64_t{t.offset} + i, 1) ? 1u << i : 0;
+            }
+        } else if (t.place == Place::AnyFrame ||
+                   (t.place == Place::Elsewhere && MayBeAboveAny(f, b, f.escaped))) {
+            mask = AllBytes(size);
+        }
+    }
+    return mask;
+}
+
+// Stores size bytes, the tainted ones in mask; true when a tainted byte goes where it cannot be
+// followed: memory outside the frame, or a frame slot not known.
+bool Store(Flow* f, const Target& t, int size, uint32_t mask, const Value& value,
+           bool room = false) {
+    if (value.base != kNoBase) {
+        Escape(f, value);
+    }
+    if (t.place != Place::Slot) {
+        return mask != 0;
+    }
+    for (int i = 0; i < size; ++i) {
+        const FrameByte byte{t.base, t.offset + i, room};
+        const auto same = std::find_if(f->frame.begin(), f->frame.end(), [&](const FrameByte& b) {
+            return b.base == byte.base && b.offset == byte.offset;
+        });
+        if (same != f->frame.end()) {
+            f->frame.erase(same);
+        }
+        if ((mask >> i & 1) != 0) {
+            f->frame.push_back(byte);
+        }
+    }
+    return false;
+}
+
+// A register operand of 1, 2 or 4 bytes: AH, CH, DH and BH are byte 1 of their register.
+struct Part {
+    int reg;
+    uint8_t mask;
+    int shift;
+};
+
+Part PartOf(int n, int size) {
+    if (size == 1) {
+        return n < 4 ? Part{n, 0x1, 0} : Part{n - 4, 0x2, 1};
+    }
+    return {n, static_cast<uint8_t>(size == 2 ? 0x3 : 0xF), 0};
+}
+
+uint8_t TaintOf(const Flow& f, const Part& p) {
+    return static_cast<uint8_t>((f.regs[p.reg].taint & p.mask) >> p.shift);
+}
+
+void Write(Flow* f, const Part& p, uint32_t taint) {
+    Value& v = f->regs[p.reg];
+    v.taint = static_cast<uint8_t>((v.taint & ~p.mask) | ((taint << p.shift) & p.mask));
+    v.base = kNoBase;
+    f->untouched &= static_cast<uint8_t>(~(1u << p.reg));
+}
+
+void Copy(Flow* f, const Part& from, const Part& to) {
+    const Value source = f->regs[from.reg];
+    Write(f, to, TaintOf(*f, from));
+    if (from.mask == 0xF && to.mask == 0xF) {
+        f->regs[to.reg].base = source.base;
+        f->regs[to.reg].offset = source.offset;
+    }
+}
+
+Target StackTop(const Flow& f, int32_t below) {
+    const Value& esp = f.regs[kEsp];
+    return esp.base == kNoBase ? Target{Place::AnyFrame, kNoBase, 0}
+                               : Target{Place::Slot, esp.base, esp.offset - below};
+}
+
+bool Push(Flow* f, int size, uint32_t taint, const Value& value, bool room = false) {
+    const Target top = StackTop(*f, size);
+    f->regs[kEsp].offset -= size;
+    return Store(f, top, size, taint, value, room);
+}
+
+uint32_t Pop(Flow* f, int size) {
+    const uint32_t taint = Load(*f, StackTop(*f, 0), size);
+    f->regs[kEsp].offset += size;
+    return taint;
+}
+
+// What the instruction at hand works on.
+struct Insn {
+    const unsigned char* bytes;
+    const X86Insn& x;
+    int op;   // the one-byte opcode, 0x100 + the two-byte one, or -1
+    int reg;  // the ModRM reg field, or -1
+    int rm;   // the register operand of ModRM, or -1 for memory or none
+    int size; // operand bytes: 1, 2 or 4
+    Target memory;
+};
+
+bool ByteForm(int op) {
+    if (op < 0x40) {
+        return (op & 7) == 0 || (op & 7) == 2 || (op & 7) == 4;
+    }
+    if (op >= 0xB0 && op <= 0xB7) {
+        return true;
+    }
+    switch (op) {
+    case 0x80:
+    case 0x82:
+    case 0x84:
+    case 0x86:
+    case 0x88:
+    case 0x8A:
+    case 0xA0:
+    case 0xA2:
+    case 0xA8:
+    case 0xC0:
+    case 0xC6:
+    case 0xD0:
+    case 0xD2:
+    case 0xF6:
+    case 0xFE:
+    case 0x1B0: // cmpxchg r/m8
+    case 0x1C0: // xadd r/m8
+        return true;
+    default:
+        return op >= 0x190 && op <= 0x19F; // setcc
+    }
+}
+
+int OpcodeOf(const unsigned char* bytes, const X86Insn& x) {
+    switch (x.map) {
+    case InsnMap::OneByte:
+        return bytes[x.opcodeAt];
+    case InsnMap::TwoByte:
+        return 0x100 | bytes[x.opcodeAt + 1];
+    case InsnMap::Other:
+        break;
+    }
+    return -1;
+}
+
+enum class Effect { Continue, Use, Unfollowed };
+
+Effect UseIf(bool used) {
+    return used ? Effect::Use : Effect::Continue;
+}
+
+// mov between registers, or between a register and memory.
+Effect Move(Flow* f, const Insn& in) {
+    const bool toRm = (in.op & 2) == 0;
+    const Part reg = PartOf(in.reg, in.size);
+    if (in.rm >= 0) {
+        const Part rm = PartOf(in.rm, in.size);
+        Copy(f, toRm ? reg : rm, toRm ? rm : reg);
+        return Effect::Continue;
+    }
+    if (toRm) {
+        return UseIf(Store(f, in.memory, in.size, TaintOf(*f, reg), f->regs[reg.reg]));
+    }
+    Write(f, reg, Load(*f, in.memory, in.size));
+    return Effect::Continue;
+}
+
+// An operand set to a value of the function's own.
+Effect Overwrite(Flow* f, const Insn& in) {
+    if (in.rm >= 0) {
+        Write(f, PartOf(in.rm, in.size), 0);
+        return Effect::Continue;
+    }
+    return UseIf(Store(f, in.memory, in.size, 0, Value{}));
+}
+
+// movzx, movsx.
+void Extend(Flow* f, const Insn& in) {
+    const int from = (in.op & 1) != 0 ? 2 : 1;
+    const uint32_t taint =
+        in.rm >= 0 ? TaintOf(*f, PartOf(in.rm, from)) : Load(*f, in.memory, from);
+    const bool sign = (in.op & 8) != 0;
+    Write(f, PartOf(in.reg, in.size), sign && taint != 0 ? 0xF : taint);
+}
+
+void LoadAddress(Flow* f, const Insn& in) {
+    Write(f, PartOf(in.reg, in.size), 0);
+    if (in.memory.place == Place::Slot && in.size == 4) {
+        f->regs[in.reg].base = in.memory.base;
+        f->regs[in.reg].offset = in.memory.offset;
+    }
+}
+
+Effect PushOperand(Flow* f, const Insn& in) {
+    if (in.rm >= 0) {
+        return UseIf(Push(f, in.size, TaintOf(*f, PartOf(in.rm, in.size)), f->regs[in.rm]));
+    }
+    return UseIf(Push(f, in.size, Load(*f, in.memory, in.size), Value{}));
+}
+
+// pop r/m: the destination's address counts ESP after the pop.
+Effect PopOperand(Flow* f, const Insn& in) {
+    const uint32_t taint = Pop(f, in.size);
+    if (in.rm >= 0) {
+        Write(f, PartOf(in.rm, in.size), taint);
+        return Effect::Continue;
+    }
+    bool used = false;
+    const Target to = Resolve(*f, MemoryOf(in.bytes, in.x), &used);
+    return UseIf(used || Store(f, to, in.size, taint, Value{}));
+}
+
+// add, sub, and of an immediate to a frame address; false when it is no such instruction.
+bool MoveFrameAddress(Flow* f, const Insn& in) {
+    if ((in.op != 0x81 && in.op != 0x83) || in.rm < 0 || in.size != 4 ||
+        f->regs[in.rm].base == kNoBase) {
+        return false;
+    }
+    const unsigned char* at = in.bytes + in.x.modrmAt + 1;
+    const int32_t value = in.op == 0x83 ? static_cast<int8_t>(at[0])
+                                        : static_cast<int32_t>(at[0] | at[1] << 8 | at[2] << 16 |
+                                                               static_cast<uint32_t>(at[3]) << 24);
+    Value& v = f->regs[in.rm];
+    const int64_t moved = int64_t{v.offset} + (in.reg == 0 ? value : -int64_t{value});
+    if ((in.reg == 0 || in.reg == 5) && std::abs(moved) < kFrameReach) {
+        v.offset = static_cast<int32_t>(moved);
+    } else if (in.reg == 4 && in.rm == kEsp && value < 0 && f->bases < kMaxBases) {
+        f->baseLow[f->bases] = Low(*f, v.base, v.offset) + value + 1;
+        f->baseHigh[f->bases] = High(*f, v.base, v.offset);
+        v = Value{0, static_cast<int8_t>(f->bases++), 0};
+    } else if (in.reg != 7) {
+        v.base = kNoBase;
+    }
+    return true;
+}
+
+// Group opcodes, whose ModRM reg field is no register.
+bool IsGroup(int op) {
+    return op == 0x80 || op == 0x82 || op == 0xC0 || op == 0xC6 || op == 0xD0 || op == 0xD2 ||
+           op == 0xF6 || op == 0xFE;
+}
+
+// Whether any of the registers, read as size bytes (the low two when fewer than 4), is tainted.
+bool ReadsTaint(const Flow& f, uint8_t registers, int size) {
+    const uint8_t bytes = size == 4 ? 0xF : 0x3;
+    for (int r = 0; r < 8; ++r) {
+        if ((registers >> r & 1) != 0 && (f.regs[r].taint & bytes) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A call's own operand, where it takes the function's address from.
+bool CallReadsTaint(const Flow& f, const unsigned char* bytes, const X86Insn& x) {
+    bool used = false;
+    const Target at = Resolve(f, MemoryOf(bytes, x), &used);
+    return used || ReadsTaint(f, RegistersUsed(bytes, x).reads, 4) ||
+           (at.place != Place::None && Load(f, at, 4) != 0);
+}
+
+bool IsCompare(const Insn& in) {
+    const bool group = in.op == 0x80 || in.op == 0x81 || in.op == 0x83;
+    return (in.op >= 0x38 && in.op <= 0x3D) || in.op == 0x84 || in.op == 0x85 ||
+           (group && in.reg == 7) || ((in.op == 0xF6 || in.op == 0xF7) && in.reg == 0);
+}
+
+bool IsStringOperation(int op) {
+    return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF);
+}
+
+// Any other instruction, by the registers it reads and sets: a tainted register or frame byte
+// it reads is a use. Only the registers set whole or in their low half lose their taint; all
+// it may change lose their frame addresses.
+Effect Other(Flow* f, const Insn& in) {
+    const RegisterUse use = RegistersUsed(in.bytes, in.x);
+    uint8_t reads = use.reads;
+    // The byte operands themselves, AL apart from AH (cmpxchg reads AL besides).
+    if (in.size == 1 && !IsGroup(in.op) && in.op != 0x1B0) {
+        for (int n : {in.reg, in.rm}) {
+            if (n >= 0 && TaintOf(*f, PartOf(n, 1)) != 0) {
+                return Effect::Use;
+            }
+            reads &= static_cast<uint8_t>(n >= 0 ? ~(1u << PartOf(n, 1).reg) : ~0u);
+        }
+    }
+    if (ReadsTaint(*f, reads, in.size)) {
+        return Effect::Use;
+    }
+    const bool x87 = in.op >= 0xD8 && in.op <= 0xDF;
+    const int width = in.x.map == InsnMap::OneByte && !x87 ? in.size : AccessSize(in.bytes, in.x);
+    if (in.memory.place != Place::None && Load(*f, in.memory, width) != 0) {
+        return Effect::Use;
+    }
+    const int32_t pushed = PushedBytes(in.bytes, in.x);
+    if (in.op == 0x60 || in.op == 0x61 || in.op == 0xC8 ||
+        (IsStringOperation(in.op) && Live(*f, false))) {
+        return Effect::Unfollowed; // pusha, popa, enter, or memory to memory
+    }
+    if ((pushed > 0 && Push(f, pushed, 0, Value{})) || (pushed < 0 && Pop(f, -pushed) != 0)) {
+        return Effect::Use;
+    }
+    for (int r = 0; r < 8; ++r) {
+        if ((use.writes >> r & 1) == 0) {
+            continue;
+        }
+        // Of a byte operation only `xor dl, dl` and the like tell which byte they set.
+        const bool known = in.size != 1 || (in.rm >= 0 && in.rm == in.reg && !IsGroup(in.op));
+        Write(f, !known ? Part{r, 0, 0} : in.size == 1 ? PartOf(in.rm, 1) : PartOf(r, in.size), 0);
+    }
+    if (!IsCompare(in)) {
+        for (int r : {in.reg, in.rm}) {
+            if (r >= 0) {
+                f->regs[in.size == 1 ? PartOf(r, 1).reg : r].base = kNoBase;
+            }
+        }
+        for (int r = kEax; r <= kEbx; ++r) {
+            f->regs[r].base = kNoBase; // cpuid, cmpxchg8b, lods... set them unseen
+        }
+        if (IsStringOperation(in.op)) {
+            f->regs[kEsi].base = f->regs[kEdi].base = kNoBase;
+        }
+    }
+    return Effect::Continue;
+}
+
+Effect Execute(Flow* f, const unsigned char* bytes, const X86Insn& x) {
+    if (HasAddressSizePrefix(bytes, x)) {
+        return Effect::Unfollowed;
+    }
+    const int op = OpcodeOf(bytes, x);
+    const int size = ByteForm(op) ? 1 : x.operand16 ? 2 : 4;
+    Insn in{bytes, x, op, RegField(bytes, x), RmRegister(bytes, x), size, {}};
+    if (op == 0x11F || op == 0x118) {
+        return Effect::Continue; // nop [address], prefetch: no access
+    }
+    const MemoryOperand m = MemoryOf(bytes, x);
+    if (op == 0x8D && m.index < 0 && m.base >= 0 && m.displacement == 0) {
+        Copy(f, PartOf(m.base, 4), PartOf(in.reg, size)); // lea esi, [esi]: padding
+        return Effect::Continue;
+    }
+    bool used = false;
+    in.memory = Resolve(*f, m, &used);
+    if (used) {
+        return Effect::Use;
+    }
+    if (op >= 0x50 && op <= 0x57) {
+        const int r = op - 0x50;
+        const bool room = (f->untouched >> r & 1) != 0;
+        return UseIf(Push(f, size, TaintOf(*f, PartOf(r, size)), f->regs[r], room));
+    }
+    if (op >= 0x58 && op <= 0x5F) {
+        Write(f, PartOf(op - 0x58, size), Pop(f, size));
+        return Effect::Continue;
+    }
+    if (op == 0xC6 || op == 0xC7 || (op >= 0x190 && op <= 0x19F)) { // mov r/m, imm; setcc
+        return Overwrite(f, in);
+    }
+    if (op >= 0xB0 && op <= 0xB7) { // mov r8, imm
+        Write(f, PartOf(op - 0xB0, 1), 0);
+        return Effect::Continue;
+    }
+    if (MoveFrameAddress(f, in)) {
+        return Effect::Continue;
+    }
+    switch (op) {
+    case 0x88:
+    case 0x89:
+    case 0x8A:
+    case 0x8B:
+        return Move(f, in);
+    case 0x8D:
+        LoadAddress(f, in);
+        return Effect::Continue;
+    case 0x68:
+    case 0x6A:
+        return UseIf(Push(f, size, 0, Value{}));
+    case 0x8F:
+        return PopOperand(f, in);
+    case 0xC9: // leave
+        f->regs[kEsp] = f->regs[kEbp];
+        Write(f, PartOf(kEbp, size), Pop(f, size));
+        return Effect::Continue;
+    case 0x1B6:
+    case 0x1B7:
+    case 0x1BE:
+    case 0x1BF:
+        Extend(f, in);
+        return Effect::Continue;
+    default:
+        break;
+    }
+    if (op == 0xFF && in.reg == 6) {
+        return PushOperand(f, in);
+    }
+    return Other(f, in);
+}
+
+// Whether a function called can reach the frame byte: among its stack arguments, argumentBytes
+// from ESP up (kAllAbove when not known), or above a frame address it is handed. Room pushed
+// for a local counts only as an argument of a function known to take it.
+bool CalleeReaches(const Flow& f, const FrameByte& b, const std::vector<FrameByte>& escaped,
+                   int64_t argumentBytes) {
+    const Value& esp = f.regs[kEsp];
+    if (b.room) {
+        return argumentBytes != kAllAbove && esp.base != kNoBase &&
+               MayOverlap(f, b, esp.base, esp.offset, argumentBytes);
+    }
+    return esp.base == kNoBase || MayBeAboveAny(f, b, escaped) ||
+           MayOverlap(f, b, esp.base, esp.offset, argumentBytes);
+}
+
+// Whether what a function called can see holds a value taken from ECX or EDX: a register set
+// from it (one the function has not touched is not counted: it cannot be told from one that a
+// stdcall function leaves alone before a call), or a frame byte it can reach.
+bool CalleeSees(const Flow& f, int64_t argumentBytes) {
+    std::vector<FrameByte> escaped = f.escaped;
+    for (int r = 0; r < 8; ++r) {
+        const Value& v = f.regs[r];
+        if (r == kEsp) {
+            continue; // the stack arguments are below
+        }
+        if (v.taint != 0 && (f.untouched >> r & 1) == 0) {
+            return true;
+        }
+        if (v.base != kNoBase) {
+            escaped.push_back({v.base, v.offset, false});
+        }
+    }
+    return std::any_of(f.frame.begin(), f.frame.end(), [&](const FrameByte& b) {
+        return CalleeReaches(f, b, escaped, argumentBytes);
+    });
+}
+
+// A direct call's function pops what it takes when it returns with ret N.
+int64_t ArgumentBytesOf(const CodeImage& image, uint32_t callee) {
+    const CallFinding finding = FindReturnKind(image, callee);
+    return finding.kind == CallKind::Stdcall ? finding.argumentBytes : kAllAbove;
+}
+
+// Whether a value ECX or EDX held on entry reaches a use on the straight path from the entry.
+bool ValueReachesUse(const CodeImage& image, uint32_t rva) {
+    Flow f;
+    f.regs[kEcxNumber].taint = f.regs[kEdxNumber].taint = 0xF;
+    f.regs[kEsp].base = 0;
+    CodeWindow window;
+    for (int i = 0; i < kMaxEntryInsns && Live(f, true); ++i) {
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
+        X86Insn insn; // DecodeX86 sets every field first
+        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
+            return Live(f, false);
+        }
+        const bool call = insn.flow == InsnFlow::Call || IsIndirectCall(bytes, insn);
+        const Effect effect =
+            call ? UseIf(CallReadsTaint(f, bytes, insn)) : Execute(&f, bytes, insn);
+        if (effect != Effect::Continue) {
+            return effect == Effect::Use || Live(f, false);
+        }
+        rva += insn.length;
+        switch (insn.flow) {
+        case InsnFlow::Next:
+            if (call) {
+                return CalleeSees(f, kAllAbove);
+            }
+            break;
+        case InsnFlow::Branch: // the path not followed may use what is left
+            if (Live(f, false)) {
+                return true;
+            }
+            break;
+        case InsnFlow::Jump:
+            rva += static_cast<uint32_t>(insn.displacement);
+            break;
+        case InsnFlow::Call:
+            return CalleeSees(f, ArgumentBytesOf(image, rva + insn.displacement));
+        case InsnFlow::JumpPointer:
+        case InsnFlow::JumpRegister:
+            return CalleeSees(f, kAllAbove);
+        case InsnFlow::Return:
+        case InsnFlow::ReturnPop:
+            return f.regs[kEax].taint != 0 ||
+                   (f.regs[kEdxNumber].taint != 0 && (f.untouched & kEdx) == 0);
+        case InsnFlow::Stop:
+            return false;
+        default:
+            return Live(f, false);
+        }
+    }
+    return Live(f, false);
+}
+
+// push reg: whether the slot is an argument or only room for a local, the flow tells.
+uint8_t PushedRegister(const unsigned char* bytes, const X86Insn& insn) {
+    const int op = OneByteOpcode(bytes, insn);
+    const int rm = op == 0xFF && RegField(bytes, insn) == 6 ? RmRegister(bytes, insn) : -1;
+    return op >= 0x50 && op <= 0x57 ? 1u << (op - 0x50) : rm >= 0 ? 1u << rm : 0;
+}
+
+// The quick test: some instruction reads ECX or EDX (a push too) before the function sets
+// them, whole or in part. The values must pass it before they are followed.
+bool ReadsBeforeSetting(const CodeImage& image, uint32_t rva) {
+    uint8_t set = 0;
+    CodeWindow window;
+    for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
+        size_t got = 0;
+        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
+        X86Insn insn; // DecodeX86 sets every field first
+        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
+            return false;
+        }
+        const RegisterUse use = RegistersUsed(bytes, insn);
+        if (((use.reads | PushedRegister(bytes, insn)) & ~set & (kEcx | kEdx)) != 0) {
+            return true;
+        }
+        set |= use.writes;
+        rva += insn.length;
+        if (insn.flow == InsnFlow::Jump) {
+            rva += static_cast<uint32_t>(insn.displacement);
+        } else if (insn.flow != InsnFlow::Next && insn.flow != InsnFlow::Branch) {
+            return false; // a call sets both; the other ends leave no more to see
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ReadsArgumentRegisters(const CodeImage& image, uint32_t entry) {
+    return ReadsBeforeSetting(image, entry) && ValueReachesUse(image, entry);
+}
