@@ -30,9 +30,12 @@ NM_LINE = re.compile(r"^([0-9a-fA-F]+) ([tT]) (\S+)$")
 IMP_SYMBOL = re.compile(r"^__imp__(.+?)(?:@(\d+))?$")
 # Wine's own symbols for an export's stub and for its hot-patchable jump to another DLL.
 WINE_ELSEWHERE = re.compile(r"^___wine_(stub|\w+_imp)_")
-# (precision, recall) of qen_impdef per oracle, as measured on Debian 12's Wine 8.0: a change
-# that loses one decoration or writes one wrong one fails.
-GOALS = {"a": (1.0, 0.9985), "b": (1.0, 0.9962)}
+# (precision, recall, share of the stdcall exports without arguments given _name@0) of
+# qen_impdef per oracle, as measured on Debian 12's Wine 8.0: a change that loses one
+# decoration or writes one more wrong one fails. The one wrong decoration is a second name of
+# ntdll's KiUserExceptionDispatcher, which never returns and is entered without a return
+# address: the walk takes its second argument for its first.
+GOALS = {"a": (0.99994, 0.99971, 0.9895), "b": (0.99993, 0.99743, 0.9285)}
 NM = "llvm-nm"
 CODE_SECTION = 0x20000020  # executable, or holds code
 
@@ -267,10 +270,11 @@ class Tally:
     def figures(self):
         precision = (self.agreeing + self.confirmed) / self.written if self.written else 0.0
         recall = self.found / self.stdcall if self.stdcall else 0.0
-        return precision, recall
+        no_arguments = self.no_arguments_found / self.no_arguments if self.no_arguments else 0.0
+        return precision, recall, no_arguments
 
     def report(self):
-        precision, recall = self.figures()
+        precision, recall, _ = self.figures()
         print(f"{self.label}: precision {precision:.4%} ({self.agreeing + self.confirmed} of "
               f"{self.written} decorations agree), recall {recall:.4%} ({self.found} of "
               f"{self.stdcall} stdcall exports with code in the DLL), cdecl exports "
@@ -334,12 +338,12 @@ def main():
     for (tool, oracle), tally in tallies.items():
         tally.report()
         if tool == "qen_impdef":
-            precision, recall = tally.figures()
-            goal_precision, goal_recall = GOALS[oracle]
-            met = met and precision >= goal_precision and recall >= goal_recall and \
+            figures = tally.figures()
+            met = met and all(f >= goal for f, goal in zip(figures, GOALS[oracle])) and \
                 tally.cdecl == 0
-    print("goals (qen_impdef): " + "; ".join(f"({oracle}) precision {p:.3%}, recall {r:.3%}"
-                                            for oracle, (p, r) in GOALS.items()) +
+    print("goals (qen_impdef): " + "; ".join(f"({oracle}) precision {p:.3%}, recall {r:.3%}, "
+                                            f"_name@0 {z:.2%}"
+                                            for oracle, (p, r, z) in GOALS.items()) +
           ("; met" if met else "; NOT met"))
     return 0 if met else 1
 

@@ -23,6 +23,9 @@ const UseCase kCases[] = {
     {{0x8B, 0x04, 0x91}, CD, 0},             // mov eax, [ecx+edx*4]
     {{0x33, 0xD2}, 0, D},                    // xor edx, edx
     {{0x19, 0xD2}, 0, D},                    // sbb edx, edx
+    {{0x83, 0xCA, 0xFF}, 0, D},              // or edx, -1
+    {{0x83, 0xE1, 0x00}, 0, C},              // and ecx, 0
+    {{0x83, 0xCA, 0x01}, D, 0},              // or edx, 1
     {{0x03, 0xCA}, CD, C},                   // add ecx, edx
     {{0x39, 0xD1}, CD, 0},                   // cmp ecx, edx
     {{0x85, 0xC9}, C, 0},                    // test ecx, ecx

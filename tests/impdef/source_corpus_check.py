@@ -36,7 +36,7 @@ MSVC_FLAGS = ["--target=i686-pc-windows-msvc", "-fgnuc-version=4.2.1", "-D_X86_"
               "-Dsnprintf=_snprintf", "-Dvsnprintf=_vsnprintf", "-isystem", MINGW_INCLUDE]
 BUILDS = {"clang-O2": ["-O2"], "clang-Os": ["-Os"], "gcc-O2": ["-O2"], "gcc-Os": ["-Os"]}
 # The levels measured on this branch (qen_impdef, all DLLs); a change that loses any fails.
-PRECISION_GOAL, RECALL_GOAL, NO_ARGUMENT_GOAL = 1.0, 0.996, 1.0
+PRECISION_GOAL, RECALL_GOAL, NO_ARGUMENT_GOAL = 1.0, 1.0, 1.0
 
 
 def generate_xcrypt_headers(folder):

@@ -1,5 +1,7 @@
 #include "register_use.h"
 
+#include <algorithm>
+
 namespace {
 
 uint8_t Reg32(unsigned n) {
@@ -202,12 +204,27 @@ RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
     return {o.memory, 0};
 }
 
+// or reg, -1 and and reg, 0: the register is set whatever it held (gcc -Os sets -1 so).
+bool SetsConstant(const unsigned char* bytes, const X86Insn& insn, const ModRmFields& o) {
+    const unsigned char op = bytes[insn.opcodeAt];
+    if (o.mod != 3 || (op != 0x80 && op != 0x81 && op != 0x83) || (o.reg != 1 && o.reg != 4)) {
+        return false;
+    }
+    const unsigned char* immediate = bytes + insn.modrmAt + 1;
+    const size_t size = op == 0x81 ? (insn.operand16 ? 2 : 4) : 1;
+    const unsigned char fill = o.reg == 1 ? 0xFF : 0x00;
+    return std::all_of(immediate, immediate + size, [fill](unsigned char b) { return b == fill; });
+}
+
 } // namespace
 
 RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn) {
     const ModRmFields operands = DecodeModRm(bytes, insn);
     switch (insn.map) {
     case InsnMap::OneByte:
+        if (SetsConstant(bytes, insn, operands)) {
+            return {0, RmReg(operands, bytes[insn.opcodeAt] == 0x80)};
+        }
         return OneByte(bytes[insn.opcodeAt], operands, insn);
     case InsnMap::TwoByte:
         return TwoByte(bytes[insn.opcodeAt + 1], operands);
