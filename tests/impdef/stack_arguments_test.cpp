@@ -189,6 +189,13 @@ TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
     std::vector<unsigned char> code(20000, 0x90); // nop ... ret
     code.push_back(0xC3);
     EXPECT_FALSE(FindStackArgumentUse(CodeImageOf(code, {kCodeRva}), kCodeRva, true).followed);
+    // L: push eax; test eax, eax; jnz L; ret: ESP moves on each turn, a new state each time
+    const std::vector<unsigned char> loop = {0x50, 0x85, 0xC0, 0x75, 0xFB, 0xC3};
+    StackWalkMemo memo;
+    memo.stepsLeft = 100000;
+    EXPECT_FALSE(
+        FindStackArgumentUse(CodeImageOf(loop, {kCodeRva}), kCodeRva, true, &memo).followed);
+    EXPECT_LT(100000 - memo.stepsLeft, 100u) << "the loop was followed turn after turn";
 }
 
 } // namespace
