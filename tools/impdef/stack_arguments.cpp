@@ -19,8 +19,9 @@ namespace {
 constexpr size_t kMaxSteps = 8192;
 // A jump or branch target reached in more states than this is taken for a loop that moves ESP
 // on each turn in a way the walk does not see through (the walk would go on until its steps ran
-// out). Of the walks of Wine's DLLs that end, one reaches 89 states at a target, the rest 10.
-constexpr uint16_t kMaxStatesAtTarget = 16;
+// out). Of the walks of Wine's DLLs that end, three reach 10 to 89 states at a target, the rest
+// at most 8; those three give up now (mscoree's _CorExeMain loses its _name@0).
+constexpr uint16_t kMaxStatesAtTarget = 8;
 // A call is taken to pop at most this many bytes of what was pushed before it.
 constexpr uint32_t kMaxCalleePop = 64;
 // The most `and esp, mask` may move ESP (a page).
