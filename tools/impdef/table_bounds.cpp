@@ -23,6 +23,11 @@ uint32_t Little32(const unsigned char* at) {
     return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
+// ESP, or EBP as the frame: copied in every prologue, never a table's index.
+bool IsFrameRegister(unsigned reg) {
+    return reg == 4 || reg == 5;
+}
+
 // A part's kind shifted right by 4 is its width in bytes.
 constexpr uint8_t kFromByte = 0x10, kFromWord = 0x20, kFromWhole = 0x40;
 
@@ -313,6 +318,9 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
     }
     if ((op == 0x8B || op == 0x89) && m.mod == 3) {
         const unsigned to = op == 0x8B ? m.reg : m.rm, from = op == 0x8B ? m.rm : m.reg;
+        if (IsFrameRegister(to) || IsFrameRegister(from)) {
+            return false; // mov ebp, esp and the like: no table index
+        }
         SetBound(bounds, to, bounds->largest[from]);
         if (to != from) {
             Relate(bounds, to, kFromWhole | from, 0);
@@ -357,7 +365,8 @@ bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
         return bytes[insn.opcodeAt + 1] == 0xB6 || bytes[insn.opcodeAt + 1] == 0xB7;
     }
     const unsigned char modrm = insn.modrmAt != 0 ? bytes[insn.modrmAt] : 0;
-    const bool registerMove = (op == 0x89 || op == 0x8B) && modrm >= 0xC0;
+    const bool registerMove = (op == 0x89 || op == 0x8B) && modrm >= 0xC0 &&
+                              !IsFrameRegister((modrm >> 3) & 7u) && !IsFrameRegister(modrm & 7u);
     const bool shiftRight = (op == 0xC1 || op == 0xD1) && (modrm & 0xF8) == 0xE8;
     return insn.map == InsnMap::OneByte &&
            (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83) || registerMove ||
