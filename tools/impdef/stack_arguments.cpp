@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <set>
 #include <tuple>
 #include <unordered_set>
 #include <vector>
@@ -52,6 +51,7 @@ struct Slot {
     StackAddress at, value;
 
     bool operator<(const Slot& o) const { return std::tie(at, value) < std::tie(o.at, o.value); }
+    bool operator==(const Slot& o) const { return at == o.at && value == o.value; }
 };
 constexpr size_t kMaxSlots = 4;
 
@@ -89,6 +89,29 @@ struct StackState {
                         firstOnTop, guessed, argumentsEscape);
     }
     bool operator<(const StackState& other) const { return Key() < other.Key(); }
+    bool operator==(const StackState& other) const { return Key() == other.Key(); }
+};
+
+// Mixes the fields that most often tell states at one target apart (equality decides).
+struct StateHash {
+    size_t operator()(const StackState& s) const {
+        uint64_t h = s.rva;
+        const auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x100000001B3ull; };
+        for (const StackAddress& r : s.regs) {
+            mix(static_cast<uint32_t>(r.offset) | uint64_t{r.slack} << 32);
+        }
+        for (const Slot& slot : s.slots) {
+            mix(static_cast<uint32_t>(slot.at.offset) |
+                uint64_t{static_cast<uint32_t>(slot.value.offset)} << 32);
+        }
+        mix(s.stackRegs | s.slotCount << 8 | s.holdsFirst << 16 | s.firstWritten << 24 |
+            uint64_t{s.pushed} << 32);
+        mix(s.calleePop | uint64_t{s.stored} << 16 | uint64_t{s.calleeStored} << 32 |
+            uint64_t{s.readsArgument} << 48 | uint64_t{s.firstEscapes} << 49 |
+            uint64_t{s.firstOnTop} << 50 | uint64_t{s.guessed} << 51 |
+            uint64_t{s.argumentsEscape} << 52);
+        return static_cast<size_t>(h ^ (h >> 29));
+    }
 };
 
 struct StackWalk {
@@ -96,7 +119,7 @@ struct StackWalk {
     bool stopAtRead; // only whether it reads an argument is wanted
     StackWalkMemo* memo;
     std::vector<StackState> pending;
-    std::set<StackState> seen;                       // states at the targets
+    std::unordered_set<StackState, StateHash> seen;  // states at the targets
     std::unordered_map<uint32_t, uint16_t> statesAt; // how many of them, by target
     std::unordered_set<uint32_t> targets;            // of the jumps and branches met so far
     StackPaths found;
@@ -463,7 +486,7 @@ void NoteArgumentRead(StackPaths* found, const StackState& s, StackAddress at, i
 // Continues a path at next, or ends it at another export's entry (the code before did not
 // return). Where paths meet again after a branch, a state seen there is not taken again (the
 // paths would double at each branch).
-void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
+void FallThrough(StackWalk* walk, StackState& s, uint32_t next) {
     s.rva = next;
     if (IsExportEntry(walk->image, next, &walk->entryGap)) {
         if (!TakeWalked(walk, s)) {
@@ -474,7 +497,7 @@ void FallThrough(StackWalk* walk, StackState s, uint32_t next) {
     }
 }
 
-void Return(StackWalk* walk, StackState s) {
+void Return(StackWalk* walk, StackState& s) {
     if (s.regs[kEsp].slack != 0) {
         walk->found.cannotTell = true;
     } else if (s.regs[kEsp].offset == 0) {
@@ -513,7 +536,7 @@ void AfterCall(StackState* s) {
 }
 
 // One instruction of a path whose callee pops are settled.
-void Step(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
+void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
     const MemoryOperand m = MemoryOf(bytes, insn);
     const int op = OneByteOpcode(bytes, insn);
     StackAddress at;
@@ -615,7 +638,7 @@ bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperan
 }
 
 // Settles what the last call popped, when this instruction is the first to use ESP after it.
-void Settle(StackWalk* walk, StackState s, const unsigned char* bytes, const X86Insn& insn) {
+void Settle(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
     int32_t value = 0;
     if ((s.calleePop == 0 && s.calleeStored == 0) || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
         Step(walk, s, bytes, insn);
@@ -678,7 +701,7 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
             found.cannotTell = true;
             break;
         }
-        const StackState s = walk.pending.back();
+        StackState s = walk.pending.back();
         walk.pending.pop_back();
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, s.rva, &got);
