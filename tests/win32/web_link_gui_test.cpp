@@ -17,10 +17,17 @@ constexpr DWORD kWaitMs = 20000;
 
 class LinkOfRunningProgram : public testing::Test {
   protected:
+    // The real pointer is parked in the screen's corner, away from every test's windows: a
+    // window that appears or goes under it makes the system queue a mouse move from there,
+    // which would release a capture taken meanwhile. The moves the dialog's own showing
+    // queued are handled before the first test.
     static void SetUpTestSuite() {
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
         folder_ = MakeProgramFolder(WindowsPathOf(MORVANE_EXE), {});
         ASSERT_FALSE(folder_.empty());
         ASSERT_TRUE(StartProgram(folder_ + "\\Morvane.exe", program_));
+        WaitForInputIdle(program_.process, kWaitMs);
+        Sleep(500);
     }
     static void TearDownTestSuite() {
         DWORD exitCode = 0;
