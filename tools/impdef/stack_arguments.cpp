@@ -206,9 +206,10 @@ void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& in
 // instruction's memory operand is exactly the first argument.
 void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn& insn,
                         const MemoryOperand& m, bool firstLoad, bool toTop) {
-    const RegisterUse use = RegistersUsed(bytes, insn);
+    // Most paths hold the first argument in no register: the registers' use is then not needed.
+    const uint8_t writes = s->holdsFirst != 0 ? RegistersUsed(bytes, insn).writes : 0;
     const int op = OneByteOpcode(bytes, insn);
-    uint8_t holds = s->holdsFirst & static_cast<uint8_t>(~use.writes);
+    uint8_t holds = s->holdsFirst & static_cast<uint8_t>(~writes);
     NoteUseOfFirst(s, bytes, insn, m, toTop);
     if (!insn.operand16 && (op == 0x8B || op == 0x89)) {
         const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
