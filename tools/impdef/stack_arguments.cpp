@@ -389,15 +389,16 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
         (m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u);
     // Any other use of a stack address as a value hands it to what the walk does not follow
     // (and may change it: the register's reads and writes are not told apart here).
-    for (int reg = 0; reg < 8; ++reg) {
-        const bool read = Tracked(*s, reg) && ((use.reads & ~addressing) >> reg & 1u) != 0;
-        if ((read || (use.writes >> reg & 1u) != 0) && reg == kEsp) {
-            return Effect::CannotTell;
-        }
-        if (read) {
+    const unsigned escaping = use.reads & ~addressing & s->stackRegs;
+    const unsigned changed = escaping | use.writes;
+    if (((changed >> kEsp) & 1u) != 0) {
+        return Effect::CannotTell;
+    }
+    for (int reg = 0; changed >> reg != 0; ++reg) {
+        if ((escaping >> reg & 1u) != 0) {
             Escape(s, s->regs[static_cast<size_t>(reg)]);
         }
-        if (read || (use.writes >> reg & 1u) != 0) {
+        if ((changed >> reg & 1u) != 0) {
             Untrack(s, reg);
         }
     }

@@ -1,5 +1,7 @@
 #include "x86_decoder.h"
 
+#include <algorithm>
+
 namespace {
 
 // Operand shapes by opcode, one letter each, laid out as the opcode maps of the Intel manual
@@ -45,7 +47,7 @@ constexpr unsigned char kAddressSize = 0x67;
 
 struct Cursor {
     const unsigned char* code;
-    size_t available;
+    size_t available; // at most kMaxInsnLength
     size_t pos;
     bool operand16;
     bool address16;
@@ -53,7 +55,7 @@ struct Cursor {
 };
 
 bool Has(const Cursor& c, size_t count) {
-    return c.pos + count <= c.available && c.pos + count <= kMaxInsnLength;
+    return c.pos + count <= c.available;
 }
 
 bool Skip(Cursor* c, size_t count) {
@@ -323,7 +325,7 @@ bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t
 
 bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
     *insn = X86Insn{0, InsnFlow::Next, 0, 0, 0, false, 0, 0, 0, InsnMap::OneByte, false, false};
-    Cursor c{code, available, 0, false, false, 0};
+    Cursor c{code, std::min(available, kMaxInsnLength), 0, false, false, 0};
     while (Has(c, 1) && kOneByteMap[code[c.pos]] == 'p') {
         c.operand16 |= code[c.pos] == kOperandSize;
         c.address16 |= code[c.pos] == kAddressSize;
