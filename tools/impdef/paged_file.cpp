@@ -27,12 +27,13 @@ const KeptPage* Page(PagedFile* paged, uint64_t number) {
     if (page == nullptr) {
         page = PageToReplace(paged);
         page->number = kNoPage;
-        page->bytes.resize(
-            static_cast<size_t>(std::min(kPageSize, paged->size - number * kPageSize)));
+        if (!page->bytes) {
+            page->bytes.reset(new unsigned char[kPageSize]);
+        }
+        page->count = static_cast<size_t>(std::min(kPageSize, paged->size - number * kPageSize));
         errno = 0;
         if (!SeekTo(paged->file.get(), number * kPageSize) ||
-            std::fread(page->bytes.data(), 1, page->bytes.size(), paged->file.get()) !=
-                page->bytes.size()) {
+            std::fread(page->bytes.get(), 1, page->count, paged->file.get()) != page->count) {
             paged->readError = "cannot read (" + Reason() + ")";
             return nullptr;
         }
@@ -81,6 +82,6 @@ const unsigned char* PagedSpan(PagedFile* paged, uint64_t offset, size_t* availa
         return nullptr;
     }
     const size_t into = static_cast<size_t>(offset % kPageSize);
-    *available = page->bytes.size() - into;
-    return page->bytes.data() + into;
+    *available = page->count - into;
+    return page->bytes.get() + into;
 }

@@ -7,8 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 constexpr uint64_t kNoPage = ~uint64_t(0);
 // Reading the export directory walks three tables at once, and the code walk jumps back to
@@ -17,8 +17,9 @@ constexpr size_t kKeptPages = 8;
 
 struct KeptPage {
     uint64_t number = kNoPage;
-    uint64_t lastUse = 0; // 0: never used
-    std::vector<unsigned char> bytes;
+    uint64_t lastUse = 0;                   // 0: never used
+    std::unique_ptr<unsigned char[]> bytes; // a whole page, read over, never zeroed first
+    size_t count = 0;                       // how many of them the file has
 };
 
 struct PagedFile {
