@@ -68,6 +68,7 @@ ExportTable SampleTable() {
 TEST(DefWriter, WritesOrdinalsMadeUpNamesDataAndForwarders) {
     const std::string expected =
         "; sample.dll: exports listed by qen_impdef 1.0\r\n"
+        "; machine: X86\r\n"
         "LIBRARY sample.dll\r\n"
         "EXPORTS\r\n"
         "    Alpha @1\r\n"
@@ -78,11 +79,12 @@ TEST(DefWriter, WritesOrdinalsMadeUpNamesDataAndForwarders) {
         "    \"EXPORTS\" @6\r\n"
         "    Ordinal7 @7 NONAME ; its name cannot be written in a .def file\r\n"
         "    Ordinal8 @8 NONAME DATA\r\n";
-    EXPECT_EQ(WriteDef(SampleTable(), {}, "sample.dll", false), expected);
+    EXPECT_EQ(WriteDef(SampleTable(), {}, "sample.dll", "X86", false), expected);
 }
 
 TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
     const std::string expected = "; my lib.dll: exports listed by qen_impdef 1.0\r\n"
+                                 "; machine: X64\r\n"
                                  "; the export directory names the DLL SAMPLE.dll\r\n"
                                  "LIBRARY \"my lib.dll\"\r\n"
                                  "EXPORTS\r\n"
@@ -94,7 +96,7 @@ TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
                                  "    \"EXPORTS\"\r\n"
                                  "    ; ordinal 7 has no name and is left out\r\n"
                                  "    ; ordinal 8 has no name and is left out\r\n";
-    EXPECT_EQ(WriteDef(SampleTable(), {}, "my lib.dll", true), expected);
+    EXPECT_EQ(WriteDef(SampleTable(), {}, "my lib.dll", "X64", true), expected);
 }
 
 struct FindingCase {
@@ -178,7 +180,7 @@ TEST(DefWriter, WritesWhatTheCodeShowedOnEachLine) {
         ExportTable table;
         table.entries = {c.entry};
         for (const bool namesOnly : {false, true}) {
-            const std::string text = WriteDef(table, {c.call}, "a.dll", namesOnly);
+            const std::string text = WriteDef(table, {c.call}, "a.dll", "X86", namesOnly);
             const std::string line = text.substr(text.find("EXPORTS\r\n") + 9);
             EXPECT_EQ(line, std::string(namesOnly ? c.namesOnly : c.byOrdinal) + "\r\n");
         }
@@ -201,7 +203,7 @@ TEST(DefWriter, CommentsCannotBreakTheirLine) {
     ExportTable table;
     table.internalName = "evil\r\nEXPORTS\r\n";
     table.entries = {{1, true, "F", false, true, "X.\nY", 0}};
-    const std::string text = WriteDef(table, {}, "a.dll", false);
+    const std::string text = WriteDef(table, {}, "a.dll", "X86", false);
     EXPECT_NE(text.find("; the export directory names the DLL evil??EXPORTS??\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("    F @1 ; forwarded to X.?Y\r\n"), std::string::npos);

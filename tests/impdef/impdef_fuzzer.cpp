@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::vector<CallFinding> calls =
         FindExportCalls(table, FileCodeImage(file, image, table));
-    WriteDef(table, calls, "fuzz.dll", false);
-    WriteDef(table, calls, "fuzz.dll", true);
+    WriteDef(table, calls, "fuzz.dll", "X86", false);
+    WriteDef(table, calls, "fuzz.dll", "X64", true);
     CountExports(table, calls);
     return 0;
 }

@@ -12,9 +12,11 @@ using ImpdefRun = ToolRunTest;
 
 // The typical image with code behind its functions: Alpha returns with ret 8, the unnamed
 // slot with ret, Delta never returns.
-TestImagePlan PlanWithCode(bool is64) {
+TestImagePlan PlanWithCode(bool is64, uint16_t machine = 0, bool hybrid = false) {
     TestImagePlan plan = TypicalPlan();
     plan.is64 = is64;
+    plan.machine = machine;
+    plan.hybridMetadata = hybrid;
     plan.code[0] = {0xC2, 0x08, 0x00};
     plan.code[5] = {0xCC};
     return plan;
@@ -25,7 +27,13 @@ struct ModeCase {
     std::vector<std::string> options;
     const char* counts; // the summary between the DLL and the .def
     std::vector<const char*> lines;
+    uint16_t machine = 0;
+    bool hybrid = false;
+    const char* machineNote = ""; // what the summary ends with
 };
+
+constexpr char kX64Note[] = "; a 64-bit DLL: its .def is marked for Lib /MACHINE:X64";
+constexpr char kArm64Note[] = "; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64";
 
 const ModeCase kModeCases[] = {
     {false,
@@ -38,7 +46,8 @@ const ModeCase kModeCases[] = {
      {"-c"},
      "6 exports (1 data, 1 ordinal only left out, 1 forwarded, 1 stdcall named in comments, 2 "
      "unknown)",
-     {"    Alpha ; stdcall: a Visual C++ caller needs _Alpha@8 (found in its code)\r\n"}},
+     {"    Alpha ; stdcall: a Visual C++ caller needs _Alpha@8 (found in its code)\r\n",
+      "; machine: X86\r\n"}},
     {false,
      {"-n"},
      "6 exports (1 data, 1 ordinal only, 1 forwarded)",
@@ -46,23 +55,55 @@ const ModeCase kModeCases[] = {
     {true,
      {},
      "6 exports (1 data, 1 ordinal only, 1 forwarded)",
-     {"    Alpha @1\r\n", "    Delta @6\r\n"}},
+     {"    Alpha @1\r\n", "    Delta @6\r\n", "exports listed by qen_impdef", "; machine: X64\r\n"},
+     0,
+     false,
+     kX64Note},
+    // An ARM64EC DLL says AMD64 in its header: it is served as an x64 one.
+    {true,
+     {"-c"},
+     "6 exports (1 data, 1 ordinal only left out, 1 forwarded)",
+     {"    Alpha\r\n", "; machine: X64\r\n"},
+     0x8664,
+     true,
+     kX64Note},
+    {true,
+     {},
+     "6 exports (1 data, 1 ordinal only, 1 forwarded)",
+     {"    Alpha @1\r\n", "; machine: ARM64\r\n"},
+     0xAA64,
+     false,
+     kArm64Note},
+    {true,
+     {},
+     "6 exports (1 data, 1 ordinal only, 1 forwarded)",
+     {"; machine: ARM64\r\n"},
+     0xAA64,
+     true,
+     "; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64; this ARM64X DLL serves x64 "
+     "(ARM64EC) code as well, but the library serves ARM64 callers only"},
+    // 32-bit ARM: its code is not examined, and Lib refuses the mark.
+    {false,
+     {},
+     "6 exports (1 data, 1 ordinal only, 1 forwarded)",
+     {"; machine: 0x01C4\r\n", "    Alpha @1\r\n"},
+     0x01C4,
+     false,
+     "; warning: a DLL for machine 0x01C4, for which Lib makes no library"},
 };
 
 TEST_F(ImpdefRun, DecoratesStdcallExportsOfA32BitDllUnlessAskedNotTo) {
     for (const ModeCase& c : kModeCases) {
-        SCOPED_TRACE(testing::PrintToString(c.options) + (c.is64 ? " 64-bit" : ""));
+        SCOPED_TRACE(testing::PrintToString(c.options) + " machine " + std::to_string(c.machine) +
+                     (c.is64 ? " 64-bit" : ""));
         TestImageLayout layout{};
-        WriteBytes(dll_, BuildTestImage(PlanWithCode(c.is64), &layout));
+        WriteBytes(dll_, BuildTestImage(PlanWithCode(c.is64, c.machine, c.hybrid), &layout));
         fs::remove(def_);
         std::vector<std::string> args = {dll_, "-o", def_};
         args.insert(args.end(), c.options.begin(), c.options.end());
         std::string out, err;
         ASSERT_EQ(RunImpdef(args, &out, &err), 0) << err;
-        const std::string warning =
-            c.is64 ? "; warning: this is a 64-bit DLL, which an x86 import library cannot load"
-                   : "";
-        EXPECT_EQ(out, dll_ + ": " + c.counts + " -> " + def_ + warning + "\n");
+        EXPECT_EQ(out, dll_ + ": " + c.counts + " -> " + def_ + c.machineNote + "\n");
         const std::string def = ReadText(def_);
         for (const char* line : c.lines) {
             EXPECT_NE(def.find(line), std::string::npos) << line << def;

@@ -124,7 +124,7 @@ std::vector<unsigned char> BuildTestImage(const TestImagePlan& plan, TestImageLa
     bytes[kPeOffset + 1] = 'E';
     const uint32_t file = kPeOffset + 4;
     const uint16_t optionalSize = plan.is64 ? 240 : 224;
-    Put16(&bytes, file, plan.is64 ? 0x8664 : 0x14C);
+    Put16(&bytes, file, plan.machine != 0 ? plan.machine : plan.is64 ? 0x8664 : 0x14C);
     Put16(&bytes, file + 2, 3); // sections
     Put16(&bytes, file + 16, optionalSize);
     Put16(&bytes, file + 18, 0x2102); // executable, 32-bit, DLL
@@ -137,6 +137,15 @@ std::vector<unsigned char> BuildTestImage(const TestImagePlan& plan, TestImageLa
     layout->exportDataDirectory = optional + (plan.is64 ? 112 : 96);
     Put32(&bytes, layout->exportDataDirectory, kExportRva);
     Put32(&bytes, layout->exportDataDirectory + 4, exportSize);
+    if (plan.hybridMetadata) {
+        // Data directory 10 at .data+0x100: a 64-bit load configuration whose hybrid metadata
+        // pointer (offset 200) is set.
+        constexpr uint32_t kLoadConfig = 0x100, kLoadConfigSize = 0x140;
+        Put32(&bytes, layout->exportDataDirectory + 8 * 10, kDataRva + kLoadConfig);
+        Put32(&bytes, layout->exportDataDirectory + 8 * 10 + 4, kLoadConfigSize);
+        Put32(&bytes, kDataOffset + kLoadConfig, kLoadConfigSize);
+        Put32(&bytes, kDataOffset + kLoadConfig + 200, kDataRva + 0x1F0);
+    }
     // Section table
     layout->sectionTable = optional + optionalSize;
     PutSection(&bytes, layout->sectionTable, ".text", kTextRva, 0x200, kTextOffset, kCodeSection);

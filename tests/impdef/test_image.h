@@ -17,6 +17,9 @@ struct TestSlot {
 
 struct TestImagePlan {
     bool is64 = false;
+    uint16_t machine = 0; // 0: i386, or AMD64 when is64
+    // A load configuration in .data that points to hybrid metadata, as an ARM64X DLL's does.
+    bool hybridMetadata = false;
     uint32_t ordinalBase = 1;
     std::string internalName = "test.dll";
     std::vector<TestSlot> slots;

@@ -7,6 +7,7 @@
 // The Machine field of the file header.
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint16_t kMachineAmd64 = 0x8664;
+constexpr uint16_t kMachineArm64 = 0xAA64;
 
 constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint32_t kSectionHeaderSize = 40;

@@ -1,6 +1,7 @@
 #include "def_writer.h"
 
 #include "def_format.h"
+#include "def_machine_mark.h"
 #include "name_decoration.h"
 #include "tool_version.h"
 
@@ -61,9 +62,11 @@ bool SameFileName(const std::string& a, const std::string& b) {
            });
 }
 
-std::string Header(const ExportTable& table, const std::string& dllFileName) {
+std::string Header(const ExportTable& table, const std::string& dllFileName,
+                   const std::string& machineName) {
     std::string text = "; " + CommentText(dllFileName) + ": exports listed by " + kToolName + " " +
                        kToolVersion + kEol;
+    text += MachineMarkLine(machineName) + kEol;
     if (!table.internalName.empty() && !SameFileName(table.internalName, dllFileName)) {
         text += "; the export directory names the DLL " + CommentText(table.internalName) + kEol;
     }
@@ -180,18 +183,20 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
 } // namespace
 
 void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
-                const std::string& dllFileName, bool namesOnly, const TextSink& sink) {
+                const std::string& dllFileName, const std::string& machineName, bool namesOnly,
+                const TextSink& sink) {
     const std::set<std::string> realNames = WritableNames(table);
-    sink(Header(table, dllFileName));
+    sink(Header(table, dllFileName, machineName));
     for (size_t i = 0; i < table.entries.size(); ++i) {
         sink(EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly));
     }
 }
 
 std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
-                     const std::string& dllFileName, bool namesOnly) {
+                     const std::string& dllFileName, const std::string& machineName,
+                     bool namesOnly) {
     std::string text;
-    WriteDefTo(table, calls, dllFileName, namesOnly,
+    WriteDefTo(table, calls, dllFileName, machineName, namesOnly,
                [&text](const std::string& piece) { text += piece; });
     return text;
 }

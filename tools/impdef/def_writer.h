@@ -18,17 +18,20 @@ struct DefCounts {
     size_t unknown; // examined, calling convention unknown
 };
 
-// The .def text for a DLL whose file name (no folder) is dllFileName. calls is empty or holds
+// The .def text for a DLL whose file name (no folder) is dllFileName, for the machine named
+// (MachineName), which its header marks for Lib. calls is empty or holds
 // one finding per entry: a stdcall export imported by ordinal is written _name@N, which gives
 // the symbol a Visual C++ caller links against; otherwise a comment gives that name. namesOnly
 // leaves out the ordinals and every entry that has no name.
 std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
-                     const std::string& dllFileName, bool namesOnly);
+                     const std::string& dllFileName, const std::string& machineName,
+                     bool namesOnly);
 
 // The same text handed to sink piece by piece (the header, then a line per entry), so that it
 // can be written out as it is made.
 using TextSink = std::function<void(const std::string& piece)>;
 void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
-                const std::string& dllFileName, bool namesOnly, const TextSink& sink);
+                const std::string& dllFileName, const std::string& machineName, bool namesOnly,
+                const TextSink& sink);
 
 DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls);

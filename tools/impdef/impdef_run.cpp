@@ -2,6 +2,7 @@
 
 #include "coff_format.h"
 #include "command_line.h"
+#include "def_machine_mark.h"
 #include "def_writer.h"
 #include "export_calls.h"
 #include "export_table.h"
@@ -18,8 +19,21 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// What the summary says of the machine: nothing for x86, whose libraries Lib makes unasked.
+std::string MachineNote(const std::string& machineName, bool arm64x) {
+    if (machineName == kMachineNameX86)
+        return "";
+    if (machineName != kMachineNameX64 && machineName != kMachineNameArm64)
+        return "; warning: a DLL for machine " + machineName + ", for which Lib makes no library";
+    std::string note = "; a 64-bit DLL: its .def is marked for Lib /MACHINE:" + machineName;
+    if (arm64x)
+        note += "; this ARM64X DLL serves x64 (ARM64EC) code as well, but the library serves "
+                "ARM64 callers only";
+    return note;
+}
+
 std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, bool examined,
-                        bool is64, bool keptBackup) {
+                        const std::string& machineNote, bool keptBackup) {
     std::string line = options.dllPath + ": " + std::to_string(counts.exports) + " exports (" +
                        std::to_string(counts.data) + " data, " +
                        std::to_string(counts.ordinalOnly) + " ordinal only" +
@@ -35,10 +49,7 @@ std::string SummaryLine(const CommandOptions& options, const DefCounts& counts, 
         line +=
             "; the file it replaced, which differed, is kept as " + options.defPath + kBackupSuffix;
     }
-    if (is64) {
-        line += "; warning: this is a 64-bit DLL, which an x86 import library cannot load";
-    }
-    return line + "\n";
+    return line + machineNote + "\n";
 }
 
 int Convert(const CommandOptions& options, std::string* out, std::string* err) {
@@ -62,15 +73,17 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         calls = FindExportCalls(table, FileCodeImage(view, image, table));
     }
     const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
+    const std::string machineName = MachineName(image.machine);
     const auto produce = [&](const TextSink& sink) {
-        WriteDefTo(table, calls, fileName, options.namesOnly, sink);
+        WriteDefTo(table, calls, fileName, machineName, options.namesOnly, sink);
     };
     bool keptBackup = false;
     if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
         *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;
     }
-    *out += SummaryLine(options, CountExports(table, calls), examine, image.is64, keptBackup);
+    *out += SummaryLine(options, CountExports(table, calls), examine,
+                        MachineNote(machineName, IsArm64xHybrid(view, image)), keptBackup);
     return kExitOk;
 }
 

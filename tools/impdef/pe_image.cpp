@@ -1,6 +1,7 @@
 #include "pe_image.h"
 
 #include "coff_format.h"
+#include "def_machine_mark.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +14,10 @@ constexpr uint64_t kPeHeaderOffsetField = 0x3C;
 constexpr uint32_t kPeSignature = 0x00004550; // "PE\0\0"
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
+constexpr uint32_t kLoadConfigDirectory = 10;
+// In a 64-bit load configuration: the field that points to an ARM64X image's hybrid metadata,
+// present when the configuration's own size reaches past it.
+constexpr uint64_t kHybridMetadataField = 200;
 
 std::string Truncated(const char* what) {
     return std::string("is truncated: the ") + what + " runs past the end of the file";
@@ -102,6 +107,7 @@ bool ReadOptionalHeader(ByteView file, uint64_t start, uint16_t size, PeImage* i
     image->exportSize = 0;
     image->importRva = 0;
     image->importSize = 0;
+    image->loadConfigRva = 0;
     if (directoryCount == 0) {
         return true;
     }
@@ -116,6 +122,11 @@ bool ReadOptionalHeader(ByteView file, uint64_t start, uint16_t size, PeImage* i
     if (directoryCount > 1 && ReadU32(optional, directories + 8, &image->importRva) &&
         !ReadU32(optional, directories + 12, &image->importSize)) {
         image->importRva = 0;
+    }
+    // The load configuration (10) only tells a hybrid ARM64X DLL.
+    if (directoryCount > kLoadConfigDirectory &&
+        !ReadU32(optional, directories + 8 * kLoadConfigDirectory, &image->loadConfigRva)) {
+        image->loadConfigRva = 0;
     }
     return true;
 }
@@ -180,6 +191,32 @@ bool MapRva(const PeImage& image, uint32_t rva, uint64_t* offset, uint64_t* rawE
         return true;
     }
     return false;
+}
+
+std::string MachineName(uint16_t machine) {
+    if (machine == kMachineI386)
+        return kMachineNameX86;
+    if (machine == kMachineAmd64)
+        return kMachineNameX64;
+    if (machine == kMachineArm64)
+        return kMachineNameArm64;
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", machine);
+    return text;
+}
+
+bool IsArm64xHybrid(ByteView file, const PeImage& image) {
+    uint64_t offset = 0;
+    uint64_t rawEnd = 0;
+    uint32_t size = 0;
+    uint32_t metadataLow = 0;
+    uint32_t metadataHigh = 0;
+    return image.machine == kMachineArm64 && image.is64 && image.loadConfigRva != 0 &&
+           MapRva(image, image.loadConfigRva, &offset, &rawEnd) && ReadU32(file, offset, &size) &&
+           size >= kHybridMetadataField + 8 && offset + kHybridMetadataField + 8 <= rawEnd &&
+           ReadU32(file, offset + kHybridMetadataField, &metadataLow) &&
+           ReadU32(file, offset + kHybridMetadataField + 4, &metadataHigh) &&
+           (metadataLow | metadataHigh) != 0;
 }
 
 bool IsExecutable(const PeSection& section) {

@@ -25,6 +25,7 @@ struct PeImage {
     uint32_t exportSize;
     uint32_t importRva; // 0 when the image has no import directory
     uint32_t importSize;
+    uint32_t loadConfigRva; // 0 when the image has no load configuration
     std::vector<PeSection> sections;
 };
 
@@ -39,6 +40,14 @@ bool MapRva(const PeImage& image, uint32_t rva, uint64_t* offset, uint64_t* rawE
 
 // The section whose virtual range holds the RVA, or null.
 const PeSection* FindSection(const PeImage& image, uint32_t rva);
+
+// The machine's name as Lib's /MACHINE option spells it (X86, X64, ARM64), or its number in
+// hex (0x01C4) for a machine Lib makes no library for. An ARM64EC DLL says X64 in its header.
+std::string MachineName(uint16_t machine);
+
+// True for an ARM64X DLL: an ARM64 image whose load configuration points to hybrid metadata,
+// so that x64 (ARM64EC) code may load it as well.
+bool IsArm64xHybrid(ByteView file, const PeImage& image);
 
 // True if code can run from the section (execute permission or code contents).
 bool IsExecutable(const PeSection& section);
