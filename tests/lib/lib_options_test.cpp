@@ -43,6 +43,7 @@ TEST(ParseLibOptions, AcceptsSlashOrDashAndAnyCaseForOptionNamesButKeepsValues) 
          false,
          0},
         {{"/DEF:a.def", "/MACHINE:X86"}, "a.def", "", "", Machine::X86, false, false, 0},
+        {{"/DEF:a.def", "/machine:Arm64"}, "a.def", "", "", Machine::Arm64, false, false, 0},
         {{"/?"}, "", "", "", Machine::X86, false, true, 0},
         {{"-HELP"}, "", "", "", Machine::X86, false, true, 0},
         // Unknown options and object files are warnings, as LIB has them.
@@ -107,7 +108,8 @@ TEST(ParseLibOptions, RefusesAnUnknownMachineAndOptionsWithoutTheirValue) {
 
 TEST(ParseLibOptions, NamesWhatItCannotUse) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
-        {{"/MACHINE:ARM64"}, "machine X86, IX86, I386, X64 or AMD64 expected, but got 'ARM64'"},
+        {{"/MACHINE:ARM64EC"},
+         "machine X86, IX86, I386, X64, AMD64 or ARM64 expected, but got 'ARM64EC'"},
         {{"/DEF:a.def", "-def:b.def"}, "option /DEF given twice: 'a.def' and 'b.def'"},
     };
     for (const auto& c : cases) {

@@ -197,7 +197,7 @@ TEST_F(LibRunTest, ExplainsItselfAndRefusesCommandLinesItCannotUse) {
         {{"/DEF:x.def", "/MACHINE:ARM"},
          1,
          "Morvane",
-         "Lib: error: machine X86, IX86, I386, X64 or AMD64 expected, but got 'ARM'\n"},
+         "Lib: error: machine X86, IX86, I386, X64, AMD64 or ARM64 expected, but got 'ARM'\n"},
         {{"/NOLOGO", "/FOO", "/DEF:"},
          1,
          "",
@@ -208,6 +208,71 @@ TEST_F(LibRunTest, ExplainsItselfAndRefusesCommandLinesItCannotUse) {
         EXPECT_EQ(Run(c.args), c.exitCode) << (c.args.empty() ? "" : c.args[0]);
         EXPECT_NE(out.find(c.inOut), std::string::npos) << out;
         EXPECT_NE(err.find(c.inErr), std::string::npos) << err;
+    }
+}
+
+struct MarkCase {
+    const char* def;
+    std::vector<std::string> machineOption;
+    uint16_t machine; // of the library's import objects; 0: refused, nothing written
+    const char* err;  // after "Lib: error: foo.def(2): " for a refusal
+};
+
+// The machine of the first short import object of a library.
+uint16_t ImportMachineOf(const std::string& library) {
+    const size_t object = library.find(std::string("\0\0\xFF\xFF\0\0", 6));
+    if (object == std::string::npos || object + 8 > library.size())
+        return 0;
+    return static_cast<uint16_t>(static_cast<unsigned char>(library[object + 6]) |
+                                 static_cast<unsigned char>(library[object + 7]) << 8);
+}
+
+// qen_impdef marks the machine of the DLL in the .def; a library for another one cannot load it.
+TEST_F(LibRunTest, TakesTheMachineTheDefIsMarkedForAndRefusesAnother) {
+    const char* const head = "; foo.dll: exports listed by qen_impdef 1.0\n";
+    const MarkCase cases[] = {
+        {"; machine: X64\n", {}, 0x8664, ""},
+        {"; machine: X64\n", {"/MACHINE:AMD64"}, 0x8664, ""},
+        {"; machine: ARM64\n", {"/machine:arm64"}, 0xAA64, ""},
+        {"; machine: ARM64\n", {}, 0xAA64, ""},
+        {"; machine: X86\n", {"/MACHINE:IX86"}, 0x014C, ""},
+        {"; machine: X64\n",
+         {"/MACHINE:IX86"},
+         0,
+         "the .def file is marked for machine X64, but /MACHINE:X86 was given; a library for "
+         "X86 cannot load the DLL: give /MACHINE:X64 or leave /MACHINE out"},
+        {"; machine: X86\n",
+         {"/MACHINE:X64"},
+         0,
+         "the .def file is marked for machine X86, but /MACHINE:X64 was given; a library for "
+         "X64 cannot load the DLL: give /MACHINE:X86 or leave /MACHINE out"},
+        {"; machine: ARM64\n",
+         {"/MACHINE:X64"},
+         0,
+         "the .def file is marked for machine ARM64, but /MACHINE:X64 was given; a library for "
+         "X64 cannot load the DLL: give /MACHINE:ARM64 or leave /MACHINE out"},
+        {"; machine: 0x01C4\n",
+         {"/MACHINE:IX86"},
+         0,
+         "the .def file is marked for machine 0x01C4, for which Lib makes no library"},
+        // Only the comments at the top mark it: further down it is the user's text.
+        {"EXPORTS ; machine: X64\n", {"/MACHINE:IX86"}, 0x014C, ""},
+    };
+    for (const MarkCase& c : cases) {
+        SCOPED_TRACE(std::string(c.def) + (c.machineOption.empty() ? "" : c.machineOption[0]));
+        fs::remove(Path("foo.lib"));
+        WriteText(Path("foo.def"), std::string(head) + c.def + "EXPORTS\n f @1\n");
+        std::vector<std::string> args = {"/NOLOGO", "/DEF:" + Path("foo.def")};
+        args.insert(args.end(), c.machineOption.begin(), c.machineOption.end());
+        if (c.machine == 0) {
+            EXPECT_EQ(Run(args), 1);
+            EXPECT_EQ(err, "Lib: error: " + Path("foo.def") + "(2): " + c.err + "\n");
+            EXPECT_FALSE(fs::exists(Path("foo.lib")));
+        } else {
+            EXPECT_EQ(Run(args), 0) << err;
+            EXPECT_EQ(err, "");
+            EXPECT_EQ(ImportMachineOf(ReadAll(Path("foo.lib"))), c.machine);
+        }
     }
 }
 

@@ -18,6 +18,8 @@ struct DefExport {
 
 struct DefFile {
     std::string libraryName; // from LIBRARY or NAME; empty when there is none
+    std::string machineMark; // the machine qen_impdef marked it for; empty when unmarked
+    int machineMarkLine = 0;
     std::vector<DefExport> exports;
 };
 

@@ -2,6 +2,7 @@
 #include "def_tokens.h"
 
 #include "def_format.h"
+#include "def_machine_mark.h"
 #include "file_contents.h"
 
 #include <algorithm>
@@ -234,6 +235,9 @@ size_t LineEnd(std::string_view text, size_t begin, size_t* next) {
 bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
                   std::string* error) {
     *def = DefFile();
+    const MachineMark mark = FindMachineMark(text);
+    def->machineMark = mark.machineName;
+    def->machineMarkLine = mark.line;
     ParseState state;
     std::string_view all(text);
     const char kByteOrderMark[] = "\xEF\xBB\xBF";

@@ -15,7 +15,10 @@ constexpr uint32_t kNameField = 12;
 constexpr uint32_t kAddressTableField = 16;
 
 uint16_t ImageRelativeRelocation(Machine machine) {
-    return machine == Machine::X86 ? 0x0007 /* DIR32NB */ : 0x0003 /* ADDR32NB */;
+    if (machine == Machine::X86)
+        return 0x0007;                       // IMAGE_REL_I386_DIR32NB
+    return machine == Machine::X64 ? 0x0003  // IMAGE_REL_AMD64_ADDR32NB
+                                   : 0x0002; // IMAGE_REL_ARM64_ADDR32NB
 }
 
 size_t ThunkSize(Machine machine) {

@@ -11,19 +11,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-bool ParseMachine(const std::string& value, Machine* machine) {
-    const std::string name = Upper(value);
-    if (name == "X86" || name == "IX86" || name == "I386") {
-        *machine = Machine::X86;
-        return true;
-    }
-    if (name == "X64" || name == "AMD64") {
-        *machine = Machine::X64;
-        return true;
-    }
-    return false;
-}
-
 // Stores the value of an option that takes a file or DLL name; an empty one is unusable, and
 // a second one would leave the user guessing which counts.
 bool TakeValue(const std::string& option, const std::string& value, bool hasValue,
@@ -55,7 +42,8 @@ bool ParseOption(const std::string& text, LibOptions* options, std::vector<std::
         return TakeValue(name, value, hasValue, &options->dllName, error);
     if (name == "MACHINE") {
         if (!ParseMachine(value, &options->machine)) {
-            *error = "machine X86, IX86, I386, X64 or AMD64 expected, but got '" + value + "'";
+            *error =
+                "machine X86, IX86, I386, X64, AMD64 or ARM64 expected, but got '" + value + "'";
             return false;
         }
         options->machineGiven = true;
@@ -74,6 +62,23 @@ bool ParseOption(const std::string& text, LibOptions* options, std::vector<std::
 }
 
 } // namespace
+
+bool ParseMachine(const std::string& value, Machine* machine) {
+    const std::string name = Upper(value);
+    if (name == "X86" || name == "IX86" || name == "I386") {
+        *machine = Machine::X86;
+        return true;
+    }
+    if (name == "X64" || name == "AMD64") {
+        *machine = Machine::X64;
+        return true;
+    }
+    if (name == "ARM64") {
+        *machine = Machine::Arm64;
+        return true;
+    }
+    return false;
+}
 
 bool ParseLibOptions(const std::vector<std::string>& args, LibOptions* options,
                      std::vector<std::string>* warnings, std::string* error) {

@@ -16,6 +16,10 @@ struct LibOptions {
     bool showHelp = false;
 };
 
+// A /MACHINE value or a .def's machine mark, case-insensitive: X86, IX86, I386, X64, AMD64 or
+// ARM64. False for any other.
+bool ParseMachine(const std::string& value, Machine* machine);
+
 // Parses the arguments after the program name. Options start with '/' or '-', and their
 // names are case-insensitive; values follow a ':'. Unknown options and stray arguments only
 // add a line to warnings. Returns false with a message in error when an option is unusable.

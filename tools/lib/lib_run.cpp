@@ -20,8 +20,10 @@ const char kUsage[] =
     "\n"
     "options (case does not matter; '-' works as well as '/'):\n"
     "  /DEF:file        the .def file to read (required)\n"
-    "  /MACHINE:X86     32-bit x86, also IX86 or I386 (the default)\n"
+    "  /MACHINE:X86     32-bit x86, also IX86 or I386\n"
     "  /MACHINE:X64     64-bit x64, also AMD64\n"
+    "  /MACHINE:ARM64   64-bit ARM\n"
+    "                   default: the machine the .def is marked for, else X86\n"
     "  /OUT:file        the library to write; default: the .def path with .lib\n"
     "  /NAME:dll        the DLL to import from; default: LIBRARY in the .def file\n"
     "  /NOLOGO          no banner\n"
@@ -34,12 +36,45 @@ int Fail(std::string* err, const std::string& message) {
     return 1;
 }
 
+// The machine of the library: the one the .def is marked for, which a /MACHINE given must
+// match (a library for another machine cannot load the DLL), or else /MACHINE's, or X86.
+bool ChooseMachine(const LibOptions& options, const DefFile& def, Machine* machine,
+                   std::string* err) {
+    if (def.machineMark.empty()) {
+        if (!options.machineGiven)
+            *err +=
+                kTool + std::string(": warning: /MACHINE not given; making a library for X86\n");
+        *machine = options.machine;
+        return true;
+    }
+    const std::string where = options.defPath + "(" + std::to_string(def.machineMarkLine) + "): ";
+    Machine marked = Machine::X86;
+    if (!ParseMachine(def.machineMark, &marked)) {
+        Fail(err, where + "the .def file is marked for machine " + def.machineMark +
+                      ", for which Lib makes no library");
+        return false;
+    }
+    if (options.machineGiven && options.machine != marked) {
+        Fail(err, where + "the .def file is marked for machine " + MachineName(marked) +
+                      ", but /MACHINE:" + MachineName(options.machine) +
+                      " was given; a library for " + MachineName(options.machine) +
+                      " cannot load the DLL: give /MACHINE:" + MachineName(marked) +
+                      " or leave /MACHINE out");
+        return false;
+    }
+    *machine = marked;
+    return true;
+}
+
 // Reads the .def file, builds the library and writes it where the options say.
 int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
     DefFile def;
     std::string error;
     if (!ReadDefFile(options.defPath, &def, &error))
         return Fail(err, error);
+    Machine machine = Machine::X86;
+    if (!ChooseMachine(options, def, &machine, err))
+        return 1;
     const std::string dllName =
         DllNameFor(options.dllName.empty() ? def.libraryName : options.dllName, options.defPath);
     const std::string outPath =
@@ -47,7 +82,7 @@ int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
     // Streamed to the file; a .def that gives no library fails before anything is written, and
     // the temporary file is removed.
     const auto write = [&](std::FILE* file, std::string* message) {
-        if (WriteImportLibrary(def, dllName, options.machine, ByteSink{nullptr, file}, message))
+        if (WriteImportLibrary(def, dllName, machine, ByteSink{nullptr, file}, message))
             return true;
         *message = options.defPath + ": " + *message;
         return false;
@@ -77,7 +112,5 @@ int RunLib(const std::vector<std::string>& args, std::string* out, std::string* 
         return Fail(err, error);
     if (options.defPath.empty())
         return Fail(err, "no .def file given: /DEF:file.def is required");
-    if (!options.machineGiven)
-        *err += kTool + std::string(": warning: /MACHINE not given; making a library for X86\n");
     return MakeLibrary(options, out, err);
 }
