@@ -1,5 +1,7 @@
 #include "commands/command_lines.h"
 
+#include "def_machine_mark.h"
+
 #include <cstdio>
 #include <initializer_list>
 
@@ -56,8 +58,33 @@ CommandLine BuildImpdefCommand(const AnsiText& toolPath, const AnsiText& dllPath
     return command + kImpdefOutputOption + " " + Quoted(defPath);
 }
 
-CommandLine BuildLibCommand(const AnsiText& toolPath, const AnsiText& defPath) {
-    return Quoted(toolPath) + " " + kLibDefOption + Quoted(defPath) + " " + kLibMachineOption;
+CommandLine BuildLibCommand(const AnsiText& toolPath, const AnsiText& defPath,
+                            const char* machineOption) {
+    return Quoted(toolPath) + " " + kLibDefOption + Quoted(defPath) + " " + machineOption;
+}
+
+const char* LibMachineOptionFor(const AnsiText& defHead) {
+    // Any case, and AMD64 for X64, as Lib reads the mark.
+    AnsiText machine = FindMachineMark(defHead).machineName;
+    for (char& c : machine) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    if (machine == kMachineNameX64 || machine == "AMD64")
+        return kLibMachineX64Option;
+    if (machine == kMachineNameArm64)
+        return kLibMachineArm64Option;
+    return kLibMachineOption;
+}
+
+AnsiText ReadFileStart(const AnsiText& path, size_t maxSize) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return AnsiText();
+    AnsiText text(maxSize, '\0');
+    text.resize(std::fread(&text[0], 1, maxSize, file));
+    std::fclose(file);
+    return text;
 }
 
 AnsiText ProgramDirOf(const AnsiText& moduleFileName) {

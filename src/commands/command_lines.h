@@ -11,13 +11,12 @@ constexpr char kLibToolName[] = "\\Lib.exe";
 constexpr char kImpdefNamesOnlyOption[] = "-c";
 constexpr char kImpdefOutputOption[] = "-o";
 constexpr char kLibDefOption[] = "/DEF:";
-// The program makes libraries for its own machine: x86. The 64-bit test twin asks for x64
-// ones, so that the programs linked against them run where only 64-bit programs run.
-#ifdef _WIN64
-constexpr char kLibMachineOption[] = "/MACHINE:X64";
-#else
+// x86, unless the .def says it is for a 64-bit DLL.
 constexpr char kLibMachineOption[] = "/MACHINE:IX86";
-#endif
+constexpr char kLibMachineX64Option[] = "/MACHINE:X64";
+constexpr char kLibMachineArm64Option[] = "/MACHINE:ARM64";
+// As much of a .def as is read for its machine mark, which qen_impdef writes on its second line.
+constexpr size_t kDefHeadSize = 65536;
 
 // The folder part of a module file name: everything before its last backslash, or empty.
 AnsiText ProgramDirOf(const AnsiText& moduleFileName);
@@ -37,5 +36,14 @@ FileKind KindByName(const AnsiText& path);
 CommandLine BuildImpdefCommand(const AnsiText& toolPath, const AnsiText& dllPath,
                                const AnsiText& defPath, bool namesOnly);
 
-// "{tool}" /DEF:"{def}" /MACHINE:IX86
-CommandLine BuildLibCommand(const AnsiText& toolPath, const AnsiText& defPath);
+// "{tool}" /DEF:"{def}" /MACHINE:IX86, or with the machine option given.
+CommandLine BuildLibCommand(const AnsiText& toolPath, const AnsiText& defPath,
+                            const char* machineOption = kLibMachineOption);
+
+// The /MACHINE option for a .def whose first bytes are defHead: X64 or ARM64 where
+// qen_impdef's machine mark says so (read as Lib reads it), IX86 for any other text (no mark,
+// another machine, nothing read).
+const char* LibMachineOptionFor(const AnsiText& defHead);
+
+// Up to maxSize bytes from the start of the file; empty when it cannot be read.
+AnsiText ReadFileStart(const AnsiText& path, size_t maxSize);

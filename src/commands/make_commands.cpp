@@ -44,7 +44,9 @@ void RunImpdef(DialogHandle dialog, const AnsiText& toolPath, const AnsiText& dl
 void RunLib(DialogHandle dialog, const AnsiText& toolPath, const AnsiText& defPath) {
     SetDlgItemTextA(dialog, IDC_DEF_PATH, defPath.c_str());
     AppendLogLine(dialog, "");
-    Run(dialog, BuildLibCommand(toolPath, defPath));
+    // The .def says which machine's library it gives: a 64-bit DLL's needs Lib told so.
+    const char* machine = LibMachineOptionFor(ReadFileStart(defPath, kDefHeadSize));
+    Run(dialog, BuildLibCommand(toolPath, defPath, machine));
 }
 
 bool IsFolder(const AnsiText& path) {

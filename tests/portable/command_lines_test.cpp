@@ -1,9 +1,11 @@
 #include "commands/command_lines.h"
+#include "def_machine_mark.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -35,12 +37,8 @@ TEST(BuildImpdefCommand, QuotesEachPathAndPutsNamesOnlyBeforeOutput) {
             << c.dll << " namesOnly=" << c.namesOnly;
 }
 
-// The product makes x86 libraries; the 64-bit test twin makes x64 ones.
-#ifdef _WIN64
-const AnsiText kMachine = " /MACHINE:X64";
-#else
+// Unless the .def says otherwise, the library is for x86, in the 64-bit build as well.
 const AnsiText kMachine = " /MACHINE:IX86";
-#endif
 
 TEST(BuildLibCommand, QuotesTheDefPathAfterTheOptionAndEndsWithTheMachine) {
     const char* const cases[][3] = {
@@ -50,8 +48,40 @@ TEST(BuildLibCommand, QuotesTheDefPathAfterTheOptionAndEndsWithTheMachine) {
         {"D:\\工具\\Lib.exe", "D:\\库\\中文.def",
          "\"D:\\工具\\Lib.exe\" /DEF:\"D:\\库\\中文.def\""},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(BuildLibCommand(c[0], c[1]), c[2] + kMachine);
+        EXPECT_EQ(BuildLibCommand(c[0], c[1], kLibMachineArm64Option),
+                  c[2] + AnsiText(" /MACHINE:ARM64"));
+    }
+}
+
+// The machine mark as qen_impdef writes it, and texts around it, against the option chosen.
+TEST(LibMachineOptionFor, TakesX64OrArm64FromTheMarkAtTheTopAndIX86ForAnythingElse) {
+    const AnsiText x64 = MachineMarkLine("X64") + "\r\n";
+    const AnsiText arm64 = MachineMarkLine("ARM64") + "\r\n";
+    const AnsiText body = "LIBRARY a.dll\r\nEXPORTS\r\n    f @1\r\n";
+    const char* const ix86 = "/MACHINE:IX86";
+    const std::pair<AnsiText, const char*> cases[] = {
+        {"; a.dll: exports listed by qen_impdef 1.0\r\n" + x64 + body, "/MACHINE:X64"},
+        {"; a.dll: exports listed by qen_impdef 1.0\r\n" + arm64 + body, "/MACHINE:ARM64"},
+        {MachineMarkLine("X86") + "\r\n" + body, ix86},
+        {body, ix86},                                  // unmarked: written by hand or another tool
+        {"", ix86},                                    // empty, or could not be read
+        {"\xEF\xBB\xBF" + x64 + body, "/MACHINE:X64"}, // a UTF-8 byte order mark first
+        {"\n\n;other words\n   ;   machine:   ARM64 ; why\nEXPORTS\n", "/MACHINE:ARM64"},
+        {"; one\r; machine: X64\rEXPORTS\r", "/MACHINE:X64"}, // lone CR line ends
+        {body + x64, ix86},                                   // a comment further down
+        {"LIBRARY a.dll ; machine: X64\r\n" + body, ix86},    // a comment after a statement
+        {"; the machine: X64\r\n" + body, ix86},              // not the mark's words
+        {"; machine:\r\n; machine: X64\r\n" + body, "/MACHINE:X64"},
+        {"; machine: x64\r\n" + body, "/MACHINE:X64"}, // any case, as Lib reads it
+        {"; machine: Amd64\r\n" + body, "/MACHINE:X64"},
+        {"; machine: I386\r\n" + body, ix86},
+        {"; machine: 0x01C4\r\n" + body, ix86}, // Lib itself refuses that one
+        {"; machine: X64", "/MACHINE:X64"},     // the start of a file, cut after the mark
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(LibMachineOptionFor(c.first), c.second) << c.first;
 }
 
 TEST(CommandLines, ChineseLiteralsAreCodePage936Bytes) {
@@ -154,6 +184,23 @@ TEST(FileExists, TellsAnExistingFileFromAMissingOne) {
     EXPECT_FALSE(FileExists((dir / "missing.txt").string()));
     EXPECT_FALSE(FileExists((dir / "no-such-dir" / "x.exe").string()));
     EXPECT_FALSE(FileExists(""));
+    fs::remove_all(dir);
+}
+
+TEST(ReadFileStart, GivesAtMostTheBytesAskedForAndNothingOfWhatCannotBeRead) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "morvane-file-start";
+    fs::create_directories(dir);
+    const fs::path def = dir / "a.def";
+    std::FILE* file = std::fopen(def.string().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("; machine: X64\r\nEXPORTS\r\n", file);
+    std::fclose(file);
+
+    EXPECT_EQ(ReadFileStart(def.string(), 4), "; ma");
+    EXPECT_EQ(ReadFileStart(def.string(), kDefHeadSize), "; machine: X64\r\nEXPORTS\r\n");
+    EXPECT_EQ(ReadFileStart((dir / "missing.def").string(), kDefHeadSize), "");
+    EXPECT_EQ(ReadFileStart(dir.string(), kDefHeadSize), ""); // a folder
     fs::remove_all(dir);
 }
 
