@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks Lib against lld-link /def on every DLL of a folder (Wine's i386 DLLs).
+"""Checks Lib against lld-link /def on every DLL of a folder (Wine's i386 or x86_64 DLLs).
 
 For each DLL, qen_impdef writes the .def twice, with ordinals and names only (-c); Lib and
 `lld-link /def` (its Microsoft-compatible mode) each make a library from each. Our library
@@ -11,8 +11,9 @@ with an '@' that is no decoration (lld-link takes every such name as decorated);
 without exports (names only, when a DLL has only ordinal-only exports) is refused by Lib
 (lld-link makes an empty library); a second name `_name@N == name` is an import object of
 `name` in Lib's library (lld-link: a weak alias of the entry it names). Any other difference
-is a problem. Prints the figures and
-every problem; exits 1 on any.
+is a problem. With --machine x64, Lib is given no /MACHINE: it must take x64 from the mark
+qen_impdef puts in the .def, without a warning, and every import object must be for x64 (the
+x86 rules of names do not apply there). Prints the figures and every problem; exits 1 on any.
 """
 import argparse
 import concurrent.futures
@@ -49,8 +50,12 @@ def imported_as(symbol, name_type, ordinal):
     return bare if name_type == 2 else bare.split("@")[0]
 
 
-def short_imports(path):
-    """{symbol: (code or data, imported as)} of every short import object in the archive."""
+MACHINES = {"x86": 0x14C, "x64": 0x8664, "arm64": 0xAA64}
+
+
+def short_imports(path, machines=None):
+    """{symbol: (code or data, imported as)} of every short import object in the archive;
+    machines, when given, collects the set of their machine numbers."""
     with open(path, "rb") as f:
         data = f.read()
     assert data[:8] == b"!<arch>\n", path
@@ -61,6 +66,8 @@ def short_imports(path):
         offset += 60 + size + size % 2
         if member[:4] != b"\0\0\xff\xff":
             continue
+        if machines is not None:
+            machines.add(struct.unpack_from("<H", member, 6)[0])
         ordinal, bits = struct.unpack_from("<HH", member, 16)
         symbol = member[20:member.index(b"\0", 20)].decode("latin-1")
         kind = "data" if bits & 3 == 1 else "code"
@@ -116,7 +123,7 @@ def compare(entries, ours, theirs, counts):
     return problems
 
 
-def check_dll(dll, tools, scratch):
+def check_dll(dll, tools, scratch, machine):
     """Returns (counts, problems), or None for a DLL without exports."""
     base = os.path.splitext(os.path.basename(dll))[0]
     work = tempfile.mkdtemp(dir=scratch, prefix=base + "-")
@@ -129,22 +136,26 @@ def check_dll(dll, tools, scratch):
             return None
         if code != 0:
             return counts, [f"qen_impdef {variant}: {err.strip()}"]
-        code, _, err = run([tools["lib"], "/NOLOGO", f"/DEF:{variant}.def", "/MACHINE:IX86",
+        machine_option = ["/MACHINE:IX86"] if machine == "x86" else []
+        code, _, err = run([tools["lib"], "/NOLOGO", f"/DEF:{variant}.def", *machine_option,
                             f"/OUT:{variant}-ours.lib"], work)
         if code != 0 and "no exports" in err and not def_entries(
                 os.path.join(work, f"{variant}.def")):
             counts["empty .def"] += 1
             continue
-        if code != 0:
+        if code != 0 or err:
             return counts, [f"Lib {variant}: {err.strip()}"]
-        code, _, err = run([tools["lld-link"], f"/def:{variant}.def", "/machine:x86",
+        code, _, err = run([tools["lld-link"], f"/def:{variant}.def", f"/machine:{machine}",
                             f"/out:{variant}-theirs.lib"], work)
         if code != 0:
             return counts, [f"lld-link {variant}: {err.strip()}"]
+        machines = set()
         problems += [f"{variant}: {p}" for p in compare(
             def_entries(os.path.join(work, f"{variant}.def")),
-            short_imports(os.path.join(work, f"{variant}-ours.lib")),
+            short_imports(os.path.join(work, f"{variant}-ours.lib"), machines),
             short_imports(os.path.join(work, f"{variant}-theirs.lib")), counts)]
+        if machines != {MACHINES[machine]}:
+            problems.append(f"{variant}: import objects for machines {sorted(machines)}")
     for reader in ([tools["ar"], "t"], [tools["readobj"], "--coff-imports"]):
         if not os.path.exists(os.path.join(work, "ordinals-ours.lib")):
             break  # a DLL without exports in its export table
@@ -160,7 +171,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--lib", required=True)
     parser.add_argument("--impdef", required=True)
-    parser.add_argument("--dlls", required=True, help="folder of i386 DLLs")
+    parser.add_argument("--dlls", required=True, help="folder of DLLs of the machine")
+    parser.add_argument("--machine", choices=("x86", "x64"), default="x86")
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
     tools = {"lib": os.path.realpath(args.lib), "impdef": os.path.realpath(args.impdef),
@@ -172,7 +184,7 @@ def main():
     totals = dict.fromkeys(COUNTS, 0)
     with tempfile.TemporaryDirectory() as scratch, \
             concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-        for dll, result in zip(dlls, pool.map(lambda d: check_dll(d, tools, scratch), dlls)):
+        for dll, result in zip(dlls, pool.map(lambda d: check_dll(d, tools, scratch, args.machine), dlls)):
             if result is None:
                 without_exports += 1
                 continue
@@ -182,7 +194,7 @@ def main():
             if problems:
                 failed += 1
                 print(f"{os.path.basename(dll)}: " + "; ".join(problems[:5]))
-    print(f"{len(dlls)} DLLs ({without_exports} without exports), {totals['exports']} exports "
+    print(f"{args.machine}: {len(dlls)} DLLs ({without_exports} without exports), {totals['exports']} exports "
           f"compared with lld-link /def (with ordinals and names only), {failed} DLLs with "
           f"other differences; intended: {totals['ordinal rule']} imported by ordinal "
           f"(lld-link: by name), {totals['name@N symbol']} name@N given the symbol _name@N, "
