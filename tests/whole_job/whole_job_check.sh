@@ -4,7 +4,9 @@
 # program (the .def and the import library land in WORK_DIR), and hand it the DLL and the
 # .def on its command line, then links a program against that library and runs it under Wine.
 # With SCREENSHOT.png, the dialog is photographed after both runs, and after the command-line
-# runs as drop.png beside it. MORVANE_MACHINE=x64: the same with the 64-bit twin, DLL and program.
+# runs as drop.png beside it. MORVANE_MACHINE=x64: the same with a 64-bit DLL and program, and
+# then an ARM64 DLL through both buttons, whose library an ARM64 program is linked against (it
+# cannot run here: its imports are checked).
 set -euo pipefail
 gui_test=$(realpath "$1") wine_run=$(realpath "$2") impdef_exe=$(realpath "$3")
 lib_exe=$(realpath "$4") work=$5 screenshot=${6:-}
@@ -14,10 +16,34 @@ source "$here/../support/machine.sh"
 rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
 
 build_test_dll "$work/testdll.dll"
+if [ "$link_machine" = x64 ]; then
+    clang --target=aarch64-pc-windows-msvc -ffreestanding -O1 -c "$here/arm64dll.c" \
+        -o "$work/arm64dll.obj"
+    "$(tool lld-link)" /nologo /dll /noentry /nodefaultlib /machine:arm64 \
+        /def:"$here/arm64dll_exports.def" /out:"$work/arm64dll.dll" "$work/arm64dll.obj"
+else
+    export GTEST_FILTER=-*Arm64*
+fi
 
 export MORVANE_WHOLE_JOB_DIR=$work
 source "$here/../support/run_gui_test.sh"
 run_gui_test "$gui_test" "$wine_run" "$screenshot"
+
+if [ "$link_machine" = x64 ]; then
+    mkdir -p "$work/arm64" && cd "$work/arm64"
+    clang --target=aarch64-pc-windows-msvc -ffreestanding -c "$here/arm64_program.c" -o program.obj
+    "$(tool lld-link)" /nologo /entry:start /subsystem:console /nodefaultlib /machine:arm64 \
+        /out:program.exe program.obj "$work/arm64dll.lib"
+    "$(tool llvm-readobj)" --coff-imports program.exe >program.imports
+    grep -q '^Arch: aarch64$' program.imports || { cat program.imports; exit 1; }
+    for symbol in '(1)' '(2)' '(3)'; do
+        grep -Fq "Symbol:  $symbol" program.imports ||
+            { echo "the ARM64 program does not import ordinal $symbol"; cat program.imports; exit 1; }
+    done
+    grep -q 'Name: arm64dll.dll' program.imports || { cat program.imports; exit 1; }
+    echo "ARM64: DLL -> .def -> .lib through the dialog; an ARM64 program linked against it"
+    cd "$work"
+fi
 
 bash "$here/../support/make_kernel32_lib.sh" "$impdef_exe" "$lib_exe" "$work" "$wine_run"
 # The program calls the ordinal-only export by the name the unedited .def gave it.
