@@ -3,8 +3,9 @@
 # on generated .def files with each number of EXPORTS (default 1000 5000 10000 30000 65000):
 # plain names, stdcall names, data, ordinals. For each size prints the best of five runs of
 # each tool (wall time, and user + system time, which other load on the machine disturbs
-# less), their ratio, each tool's peak memory and the libraries' sizes. A measurement, not a
-# test.
+# less), their ratio, each tool's peak memory and the libraries' sizes; first for x86, then
+# for x64 (a .def marked for X64, as qen_impdef writes one for a 64-bit DLL, against
+# llvm-dlltool -m i386:x86-64). A measurement, not a test.
 set -euo pipefail
 lib=$(realpath "$1")
 shift
@@ -15,7 +16,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-make_def() { # count
+make_def() { # count machine
+    [ "$2" = x64 ] && echo "; machine: X64"
     echo "LIBRARY bench.dll"
     echo "EXPORTS"
     for ((i = 1; i <= $1; i++)); do
@@ -45,14 +47,23 @@ best_of_five() {
     echo "$wall $cpu $peak"
 }
 
-printf '%8s | %-28s | %-28s | %s\n' exports "Lib: wall/cpu ms, peak KB" \
+printf '%7s %8s | %-28s | %-28s | %s\n' machine exports "Lib: wall/cpu ms, peak KB" \
     "llvm-dlltool: wall/cpu ms, KB" "Lib/dlltool wall, cpu; sizes"
-for count in "${sizes[@]}"; do
-    make_def "$count" >bench.def
-    read -r ow oc om < <(best_of_five "$lib" /NOLOGO /DEF:bench.def /MACHINE:IX86 /OUT:ours.lib)
-    read -r tw tc tm < <(best_of_five "$dlltool" -m i386 -k -d bench.def -l theirs.lib)
-    printf '%8d | %6d / %6d, %9d | %6d / %6d, %9d | %.2f, %.2f; %d / %d bytes\n' "$count" \
+for machine in x86 x64; do
+  for count in "${sizes[@]}"; do
+    make_def "$count" "$machine" >bench.def
+    if [ "$machine" = x86 ]; then
+        ours=(/MACHINE:IX86) theirs=(-m i386 -k)
+    else
+        ours=() theirs=(-m i386:x86-64) # Lib takes the machine from the mark
+    fi
+    read -r ow oc om < <(best_of_five "$lib" /NOLOGO /DEF:bench.def ${ours[@]+"${ours[@]}"} \
+        /OUT:ours.lib)
+    read -r tw tc tm < <(best_of_five "$dlltool" "${theirs[@]}" -d bench.def -l theirs.lib)
+    printf '%7s %8d | %6d / %6d, %9d | %6d / %6d, %9d | %.2f, %.2f; %d / %d bytes\n' \
+        "$machine" "$count" \
         "$ow" "$oc" "$om" "$tw" "$tc" "$tm" "$(awk -v a="$ow" -v b="$tw" 'BEGIN { print a / b }')" \
         "$(awk -v a="$oc" -v b="$tc" 'BEGIN { print (b ? a / b : 0) }')" \
         "$(stat -c %s ours.lib)" "$(stat -c %s theirs.lib)"
+  done
 done
