@@ -46,6 +46,7 @@ TEST(ParseLibOptions, AcceptsSlashOrDashAndAnyCaseForOptionNamesButKeepsValues) 
         {{"/DEF:a.def", "/machine:Arm64"}, "a.def", "", "", Machine::Arm64, false, false, 0},
         {{"/?"}, "", "", "", Machine::X86, false, true, 0},
         {{"-HELP"}, "", "", "", Machine::X86, false, true, 0},
+        {{"--help"}, "", "", "", Machine::X86, false, true, 0},
         // Unknown options and object files are warnings, as LIB has them.
         {{"/DEF:a.def", "/LTCG", "/SUBSYSTEM:CONSOLE"},
          "a.def",

@@ -53,7 +53,8 @@ bool ParseOption(const std::string& text, LibOptions* options, std::vector<std::
         options->noLogo = true;
         return true;
     }
-    if ((name == "?" || name == "HELP") && !hasValue) {
+    // --help as well, as Linux commands take it.
+    if ((name == "?" || name == "HELP" || name == "-HELP") && !hasValue) {
         options->showHelp = true;
         return true;
     }
