@@ -14,15 +14,11 @@ export WINEPREFIX=$PWD/build/$config/wineprefix
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
     exe=$1 out=$2
+    source scripts/window-picture.sh
     scripts/wine.sh "$exe" &
-    for _ in $(seq 120); do
-        window=$(xwininfo -root -tree | awk "/\"Morvane V1.0\"/ {print \$1; exit}")
-        [ -n "$window" ] && break
-        sleep 0.5
-    done
-    [ -n "$window" ] || { echo "the dialog did not appear" >&2; wineserver -k; exit 1; }
+    window=$(morvane_window 120) || { echo "the dialog did not appear" >&2; wineserver -k; exit 1; }
     sleep 2 # let it paint
-    import -window "$window" "$out"
+    take_picture "$window" "$out"
     wineserver -k
 ' screenshot "$exe" "$out"
 echo "$out"

@@ -30,8 +30,9 @@ run_gui_test() {
 # the test go on.
 photograph() {
     local marker=$1 picture=$2 window
-    window=$(xwininfo -root -tree | awk '/"Morvane V1.0"/ {print $1; exit}')
+    source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/window-picture.sh"
+    window=$(morvane_window)
     sleep 1 # let the log paint after the runs
-    import -window "$window" "$picture" && echo "screenshot: $picture"
+    take_picture "$window" "$picture" && echo "screenshot: $picture"
     rm -f "$marker"
 }
