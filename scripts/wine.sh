@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine the way every test and the run command do:
 # the prefix in $WINEPREFIX (created on first use), code page 936, no debug chatter,
-# and a private Xvfb display when none is set. MORVANE_WINE_ARCH picks the loader:
+# and a private Xvfb display when none is set. MORVANE_RUN_PICTURE=OUT.png (run.sh sets it)
+# says so first, then keeps a picture of Morvane's dialog there. MORVANE_WINE_ARCH picks the
+# loader:
 # win32 (the default) for the 32-bit product, win64 for the 64-bit twin, which runs under
 # the 64-bit loader alone and so needs no 32-bit support from the machine.
 set -euo pipefail
@@ -72,6 +74,15 @@ fi
 
 if [ -n "${DISPLAY:-}" ]; then
     exec "$wine" "$@"
+fi
+if [ -n "${MORVANE_RUN_PICTURE:-}" ]; then
+    echo "No display (DISPLAY is not set): Morvane runs on a private one that nobody sees; a" \
+        "picture of its window goes to $MORVANE_RUN_PICTURE. End it with Ctrl+C."
+    with_display bash -c 'source "$1"; out=$2 wine=$3; shift 3
+        follow_window "$out" 3 &
+        "$wine" "$@"; rc=$?; wineserver -w; exit $rc' wine-run "$here/window-picture.sh" \
+        "$MORVANE_RUN_PICTURE" "$wine" "$@"
+    exit
 fi
 # A Wine server left behind by a display that is gone breaks the next start: wait it out.
 with_display sh -c 'wine=$1; shift; "$wine" "$@"; rc=$?; wineserver -w; exit $rc' wine-run "$wine" "$@"
