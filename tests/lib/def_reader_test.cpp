@@ -119,7 +119,6 @@ TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
         {"; x\nexports\na\n", "t.def(2): statement expected, but got 'exports'"},
         {"LIBRARY a\nNAME b\n",
          "t.def(2): one LIBRARY or NAME statement expected, but got a second one"},
-        {"EXPORTS\na\nb\n  a @3\n", "t.def(4): duplicate export 'a', first at line 2"},
         {"LIBRARY my lib.dll\n", "t.def(1): one DLL name and BASE=address expected, but "
                                  "got 'lib.dll'; a name with blanks goes in quotes: \"my ...\""},
         {"LIBRARY a BASE\n",
@@ -129,13 +128,44 @@ TEST(ParseDefText, NamesTheFileAndLineOfEveryMalformedLine) {
         {"EXPORTS\na == b == c\n", "t.def(2): one '==' expected, but got a second one"},
         {"EXPORTS\n== a\n", "t.def(2): export name expected, but got '=='"},
         {"EXPORTS\na = == b\n", "t.def(2): internal name expected after '='"},
-        {"EXPORTS\nx@8\nx@8 PRIVATE\n", "t.def(3): duplicate export 'x@8', first at line 2"},
     };
     for (const ReadCase& c : cases) {
         DefFile def;
         std::string error;
         EXPECT_FALSE(ParseDefText(c.text, "t.def", &def, &error)) << c.text;
         EXPECT_EQ(error, c.expected) << c.text;
+    }
+}
+
+// A name given twice keeps its first entry, with a warning that names both lines: the usage
+// note's edit of a line qen_impdef marked unknown (_f@4 @7) may give the name of its second line.
+TEST(ParseDefText, KeepsTheFirstEntryOfANameGivenTwiceAndWarns) {
+    const struct {
+        const char* text;
+        std::vector<std::string> kept; // name and ordinal of each entry
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"EXPORTS\n  _f@4 @7\n  _f@4 == f\n",
+         {"_f@4 7"},
+         {"t.def(3): export '_f@4' given again (first at line 2): this entry is left out"}},
+        {"EXPORTS\na\nb\n  a @3\n  a PRIVATE\n",
+         {"a -", "b -"},
+         {"t.def(4): export 'a' given again (first at line 2): this entry is left out",
+          "t.def(5): export 'a' given again (first at line 2): this entry is left out"}},
+        {"EXPORTS\nx@8 @1\n\"x@8\" @2\n",
+         {"x@8 1"},
+         {"t.def(3): export 'x@8' given again (first at line 2): this entry is left out"}},
+        {"EXPORTS\na @1\nb @1\n", {"a 1", "b 1"}, {}}, // a shared ordinal is no repeat
+    };
+    for (const auto& c : cases) {
+        DefFile def;
+        std::string error;
+        ASSERT_TRUE(ParseDefText(c.text, "t.def", &def, &error)) << error;
+        std::vector<std::string> kept;
+        for (const DefExport& e : def.exports)
+            kept.push_back(e.name + " " + (e.hasOrdinal ? std::to_string(e.ordinal) : "-"));
+        EXPECT_EQ(kept, c.kept) << c.text;
+        EXPECT_EQ(def.warnings, c.warnings) << c.text;
     }
 }
 

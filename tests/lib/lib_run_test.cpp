@@ -284,4 +284,20 @@ TEST_F(LibRunTest, WarnsAboutAMissingMachineAndUnknownOptionsButStillWrites) {
     EXPECT_TRUE(fs::exists(Path("foo.lib")));
 }
 
+// The usage note's edit of a line marked unknown, whose second line gives the same name: the
+// library is made, from the edited line, and Lib says which line it left out.
+TEST_F(LibRunTest, MakesTheLibraryWhenAnEditRepeatsANameAndWarns) {
+    WriteText(Path("quit.def"), "; machine: X86\nEXPORTS\n    _Quit@4 @365 ; calling convention "
+                                "unknown: it never returns\n    _Quit@4 == Quit ; second name\n");
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("quit.def")}), 0);
+    EXPECT_EQ(err, "Lib: warning: " + Path("quit.def") +
+                       "(4): export '_Quit@4' given again (first at line 3): this entry is left "
+                       "out\n");
+    const std::string library = ReadAll(Path("quit.lib"));
+    // One import object for _Quit@4, by ordinal 365 (0x016D) with name type 0.
+    const std::string object = std::string("\x6D\x01\x00\x00_Quit@4\0", 12);
+    EXPECT_NE(library.find(object), std::string::npos);
+    EXPECT_EQ(library.find(object), library.rfind(object));
+}
+
 } // namespace

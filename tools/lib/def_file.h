@@ -21,10 +21,13 @@ struct DefFile {
     std::string machineMark; // the machine qen_impdef marked it for; empty when unmarked
     int machineMarkLine = 0;
     std::vector<DefExport> exports;
+    // "file(line): ..." for each entry left out because an earlier one has its name
+    std::vector<std::string> warnings;
 };
 
 // Reads the .def text (lines end with CR, LF or CR LF; a UTF-8 byte order mark is skipped);
-// fileName only labels errors. Returns false with the error, "file(line): ...", in error.
+// fileName only labels errors and warnings. A name given twice is a warning, and the first
+// entry is kept, as Microsoft's library manager does. Returns false with the error, "file(line): ...", in error.
 bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
                   std::string* error);
 

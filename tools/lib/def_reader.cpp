@@ -13,6 +13,7 @@ namespace {
 enum class Section { None, Exports, Sections };
 
 struct ParseState {
+    const std::string& fileName;
     Section section = Section::None;
     bool libraryGiven = false;
     std::unordered_map<std::string_view, int> nameLines; // views into the .def text
@@ -133,16 +134,17 @@ bool ParseAttributes(const std::vector<DefToken>& tokens, size_t i, DefExport* e
     return true;
 }
 
-// Refuses a name that an earlier entry already has. Several names may share an ordinal: a DLL
-// can export one function under two names.
-bool CheckUnique(std::string_view name, int line, ParseState* state, std::string* error) {
+// False, with a warning, for a name that an earlier entry already has: that one is kept (a
+// user who decorates a line by hand may give a name that a later line gives too). Several
+// names may share an ordinal: a DLL can export one function under two names.
+bool IsFirstOfItsName(std::string_view name, int line, ParseState* state, DefFile* def) {
     const auto found = state->nameLines.emplace(name, line);
-    if (!found.second) {
-        *error = "duplicate export " + Quote(name) + ", first at line " +
-                 std::to_string(found.first->second);
-        return false;
-    }
-    return true;
+    if (found.second)
+        return true;
+    def->warnings.push_back(state->fileName + "(" + std::to_string(line) + "): export " +
+                            Quote(name) + " given again (first at line " +
+                            std::to_string(found.first->second) + "): this entry is left out");
+    return false;
 }
 
 // EXPORTS entry: entryname[=internalname] [@ordinal [NONAME]] [PRIVATE] [DATA] [== importname]
@@ -165,8 +167,10 @@ bool ParseExport(const std::vector<DefToken>& tokens, size_t first, int line, Pa
         }
         i += 2;
     }
-    if (!ParseAttributes(tokens, i, &entry, error) || !CheckUnique(name.text, line, state, error))
+    if (!ParseAttributes(tokens, i, &entry, error))
         return false;
+    if (!IsFirstOfItsName(name.text, line, state, def))
+        return true;
     entry.name = std::string(name.text);
     def->exports.push_back(std::move(entry));
     return true;
@@ -238,7 +242,7 @@ bool ParseDefText(const std::string& text, const std::string& fileName, DefFile*
     const MachineMark mark = FindMachineMark(text);
     def->machineMark = mark.machineName;
     def->machineMarkLine = mark.line;
-    ParseState state;
+    ParseState state{fileName, Section::None, false, {}};
     std::string_view all(text);
     const char kByteOrderMark[] = "\xEF\xBB\xBF";
     if (all.substr(0, 3) == kByteOrderMark)

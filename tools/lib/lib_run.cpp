@@ -72,6 +72,8 @@ int MakeLibrary(const LibOptions& options, std::string* out, std::string* err) {
     std::string error;
     if (!ReadDefFile(options.defPath, &def, &error))
         return Fail(err, error);
+    for (const std::string& warning : def.warnings)
+        *err += kTool + std::string(": warning: ") + warning + "\n";
     Machine machine = Machine::X86;
     if (!ChooseMachine(options, def, &machine, err))
         return 1;
