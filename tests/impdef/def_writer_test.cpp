@@ -169,6 +169,15 @@ const FindingCase kFindingCases[] = {
      "    Quit ; calling convention unknown: it never returns; check this line\r\n    _Quit@8 == "
      "Quit ; the same function for a caller that declares it __stdcall: it never returns, so "
      "either call works, and its code reads 8 bytes of arguments"},
+    // _foo@bar@8 is no symbol Lib takes as written (nor one a C caller can declare).
+    {{13, true, "foo@bar", false, false, "", 0},
+     Stdcall(8),
+     "    foo@bar @13 ; stdcall: a Visual C++ caller needs _foo@bar@8 (found in its code)",
+     "    foo@bar ; stdcall: a Visual C++ caller needs _foo@bar@8 (found in its code)"},
+    {{14, true, "a@b", false, false, "", 0},
+     {CallKind::PlainReturn, 0, "", false, true},
+     "    a@b @14",
+     "    a@b"},
     {{0, false, "", false, false, "", 0},
      kNotExamined,
      "    ; ordinal 0 has no name and is left out",
@@ -185,6 +194,31 @@ TEST(DefWriter, WritesWhatTheCodeShowedOnEachLine) {
             EXPECT_EQ(line, std::string(namesOnly ? c.namesOnly : c.byOrdinal) + "\r\n");
         }
     }
+}
+
+// Each name once, as Lib and every import library take them: the first entry that gives it
+// keeps it, and a second name that is a real export's is left to that export.
+TEST(DefWriter, GivesEachNameOnce) {
+    ExportTable table;
+    table.entries = {
+        {1, true, "Twice", false, false, "", 0x1000},
+        {2, true, "Twice", false, false, "", 0x1000}, // listed again at another ordinal
+        {3, true, "Quiet", false, false, "", 0x1010},
+        {4, true, "_Quiet@0", false, false, "", 0x1020},
+        {5, true, "Sum", false, false, "", 0x1030},
+        {6, true, "_Sum@8", false, false, "", 0x1040},
+    };
+    const CallFinding noArguments{CallKind::PlainReturn, 0, "", false, true};
+    const std::vector<CallFinding> calls = {kNotExamined, kNotExamined, noArguments,
+                                            kNotExamined, Stdcall(8),   kNotExamined};
+    const std::string text = WriteDef(table, calls, "a.dll", "X86", false);
+    EXPECT_EQ(text.substr(text.find("EXPORTS\r\n") + 9),
+              "    Twice @1\r\n"
+              "    ; Twice @2 is left out: the .def gives this name already\r\n"
+              "    Quiet @3\r\n"
+              "    _Quiet@0 @4\r\n"
+              "    _Sum@8 @5 ; stdcall, 8 bytes of arguments (found in its code)\r\n"
+              "    ; _Sum@8 @6 is left out: the .def gives this name already\r\n");
 }
 
 TEST(DefWriter, CountsStdcallAndUnknownFindings) {

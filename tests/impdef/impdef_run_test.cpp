@@ -118,6 +118,21 @@ struct BackupCase {
     bool kept;
 };
 
+// "-o -" writes the .def to standard output, and the summary to standard error, so that a
+// pipe gets the .def alone; no file named "-" is made.
+TEST_F(ImpdefRun, WritesTheDefToStandardOutputForADash) {
+    TestImageLayout layout{};
+    WriteBytes(dll_, BuildTestImage(PlanWithCode(false), &layout));
+    std::string out, err;
+    ASSERT_EQ(RunImpdef({dll_, "-o", def_}, &out, &err), 0) << err;
+    const std::string summary = out;
+    out.clear();
+    ASSERT_EQ(RunImpdef({dll_, "-o", "-"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, ReadText(def_));
+    EXPECT_EQ(err, summary.substr(0, summary.find(" -> ")) + " -> -\n");
+    EXPECT_FALSE(fs::exists("-"));
+}
+
 TEST_F(ImpdefRun, KeepsAReplacedDefThatDifferedAsBak) {
     TestImageLayout layout{};
     WriteBytes(dll_, BuildTestImage(PlanWithCode(false), &layout));

@@ -59,7 +59,7 @@ std::string UsageText() {
            " DLL [-c] [-n] -o DEF\n"
            "Writes the export table of DLL as a module-definition file DEF.\n"
            "  -o DEF     the .def file to write (replaced only when complete; a changed\n"
-           "             one is kept as DEF.bak)\n"
+           "             one is kept as DEF.bak); -o - writes it to standard output\n"
            "  -c         names only: no ordinals, and exports without a name left out\n"
            "  -n         names exactly as exported, without stdcall decorations\n"
            "  -h, --help     show this text\n"

@@ -79,6 +79,18 @@ void AppendComment(std::string* line, const std::string& comment) {
     *line += " ; " + CommentText(comment);
 }
 
+// The names the .def gives so far, and those the DLL exports.
+struct WrittenNames {
+    std::set<std::string> names;
+    std::set<std::string> exported;
+};
+
+// Whether _name@N is a symbol Lib takes as written: not for a name that holds an '@' of its
+// own, which no C caller can declare anyway; such a name keeps its exported form.
+bool CanDecorate(const std::string& name, uint32_t argumentBytes) {
+    return IsWrittenAsSymbol(StdcallName(name, argumentBytes));
+}
+
 // The comment on an examined export: what its code showed.
 std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool decorated) {
     if (call.kind == CallKind::Stdcall) {
@@ -111,7 +123,7 @@ std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool 
 // never returning, where no caller's stack is cleaned up after the call. It imports the same
 // export by name (lld-link refuses a shared ordinal).
 std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool writable,
-                       bool decorated) {
+                       bool decorated, WrittenNames* written) {
     if (!writable) {
         return "";
     }
@@ -133,15 +145,23 @@ std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool w
     } else {
         return "";
     }
-    std::string line = kIndent + NameAsDefWord(StdcallName(entry.name, bytes)) + " " +
-                       kDefImportName + " " + NameAsDefWord(entry.name);
+    // Each name once: a second name that is another export's, or not a symbol Lib takes as
+    // written, is left out.
+    const std::string second = StdcallName(entry.name, bytes);
+    if (!CanDecorate(entry.name, bytes) || written->exported.count(second) != 0 ||
+        !written->names.insert(second).second) {
+        return "";
+    }
+    std::string line =
+        kIndent + NameAsDefWord(second) + " " + kDefImportName + " " + NameAsDefWord(entry.name);
     AppendComment(&line, why);
     return line + kEol;
 }
 
 // EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; comment]...
 std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
-                      const std::set<std::string>& realNames, bool namesOnly) {
+                      const std::set<std::string>& realNames, bool namesOnly,
+                      WrittenNames* written) {
     const bool writable = entry.named && CanWriteDefName(entry.name);
     if (!writable && (namesOnly || entry.ordinal == 0)) {
         return std::string(kIndent) + "; ordinal " + std::to_string(entry.ordinal) +
@@ -149,13 +169,20 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     }
     // A .def ordinal starts at 1: an export with ordinal 0 can only be imported by name.
     const bool byOrdinal = !namesOnly && entry.ordinal != 0;
-    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall && !call.nameTaken;
-    std::string line = kIndent;
-    if (!writable) {
-        line += MadeUpName(entry.ordinal, realNames);
-    } else {
-        line += NameAsDefWord(decorate ? StdcallName(entry.name, call.argumentBytes) : entry.name);
+    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall && !call.nameTaken &&
+                          CanDecorate(entry.name, call.argumentBytes);
+    const std::string name = !writable  ? MadeUpName(entry.ordinal, realNames)
+                             : decorate ? StdcallName(entry.name, call.argumentBytes)
+                                        : entry.name;
+    // Each name once, as import libraries take them: an export table may list a name twice.
+    if (!written->names.insert(name).second) {
+        std::string line = std::string(kIndent) + "; " + CommentText(name);
+        if (byOrdinal) {
+            line += " @" + std::to_string(entry.ordinal);
+        }
+        return line + " is left out: the .def gives this name already" + kEol;
     }
+    std::string line = kIndent + NameAsDefWord(name);
     if (byOrdinal) {
         line += " @" + std::to_string(entry.ordinal);
         if (!writable) {
@@ -177,7 +204,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     if (call.kind == CallKind::Stdcall || call.kind == CallKind::Unknown) {
         AppendComment(&line, CallComment(entry, call, decorate));
     }
-    return line + kEol + SecondName(entry, call, writable, decorate);
+    return line + kEol + SecondName(entry, call, writable, decorate, written);
 }
 
 } // namespace
@@ -186,9 +213,15 @@ void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
                 const std::string& dllFileName, const std::string& machineName, bool namesOnly,
                 const TextSink& sink) {
     const std::set<std::string> realNames = WritableNames(table);
+    WrittenNames written;
+    for (const ExportEntry& entry : table.entries) {
+        if (entry.named) {
+            written.exported.insert(entry.name);
+        }
+    }
     sink(Header(table, dllFileName, machineName));
     for (size_t i = 0; i < table.entries.size(); ++i) {
-        sink(EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly));
+        sink(EntryLine(table.entries[i], CallOf(calls, i), realNames, namesOnly, &written));
     }
 }
 
@@ -209,7 +242,10 @@ DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>&
         counts.ordinalOnly += entry.named && CanWriteDefName(entry.name) ? 0 : 1;
         counts.forwarded += entry.forwarded ? 1 : 0;
         const CallFinding& call = CallOf(calls, i);
-        counts.stdcall += call.kind == CallKind::Stdcall && !call.nameTaken ? 1 : 0;
+        counts.stdcall += call.kind == CallKind::Stdcall && !call.nameTaken &&
+                                  CanDecorate(entry.name, call.argumentBytes)
+                              ? 1
+                              : 0;
         counts.unknown += call.kind == CallKind::Unknown ? 1 : 0;
     }
     return counts;

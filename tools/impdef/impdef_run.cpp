@@ -78,11 +78,15 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         WriteDefTo(table, calls, fileName, machineName, options.namesOnly, sink);
     };
     bool keptBackup = false;
-    if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
+    // "-o -": the .def on standard output, the summary on standard error.
+    const bool toStandardOutput = options.defPath == "-";
+    if (toStandardOutput) {
+        produce([out](const std::string& piece) { *out += piece; });
+    } else if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
         *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;
     }
-    *out += SummaryLine(options, CountExports(table, calls), examine,
+    *(toStandardOutput ? err : out) += SummaryLine(options, CountExports(table, calls), examine,
                         MachineNote(machineName, IsArm64xHybrid(view, image)), keptBackup);
     return kExitOk;
 }
