@@ -198,6 +198,53 @@ const AnalysisCase kCases[] = {
      "",
      {}},
     {"edx cleared, then read", {0x33, 0xD2, 0x8B, 0xC2, 0xC2, 0x04, 0x00}, S, 4, "", {}},
+    // Visual C++ aligns a loop with a lea of a register to itself: no use, no stack change.
+    {"lea ecx, [ecx+0] before a loop",
+     {0x8D, 0x49, 0x00,       // lea ecx, [ecx+0]
+      0x8B, 0x44, 0x24, 0x04, // mov eax, [esp+4]
+      0xC2, 0x04, 0x00},      // ret 4
+     S,
+     4,
+     "",
+     {}},
+    {"lea esp, [esp+0] with an 8-bit displacement",
+     {0x8D, 0x64, 0x24, 0x00, 0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00},
+     S,
+     4,
+     "",
+     {}},
+    {"lea esp, [esp+0] with a 32-bit displacement",
+     {0x8D, 0xA4, 0x24, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00},
+     S,
+     4,
+     "",
+     {}},
+    {"lea ecx, [ecx+0] aligning a loop that counts ecx down",
+     {0x8B, 0x4C, 0x24, 0x04, // mov ecx, [esp+4]
+      0x33, 0xC0,             // xor eax, eax
+      0x8D, 0x49, 0x00,       // lea ecx, [ecx+0]
+      0x03, 0xC1,             // loop: add eax, ecx
+      0x49, 0x75, 0xFB,       // dec ecx; jnz loop
+      0xC2, 0x04, 0x00},      // ret 4
+     S,
+     4,
+     "",
+     {}},
+    {"lea edx, [edx+0] before edx is set, in a loop",
+     {0x8B, 0x44, 0x24, 0x04, // mov eax, [esp+4]
+      0x8D, 0x52, 0x00,       // lea edx, [edx+0]
+      0x48, 0x75, 0xFA,       // loop: dec eax; jnz to the lea
+      0xC2, 0x04, 0x00},      // ret 4
+     S,
+     4,
+     "",
+     {}},
+    {"lea ebx, [ebx+0] with a 32-bit displacement, then ecx untouched",
+     {0x8D, 0x9B, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00},
+     S,
+     4,
+     "",
+     {}},
     {"ecx read after a call, which sets it",
      {0xE8, 0, 0, 0, 0, 0x8B, 0xC1, 0xC2, 0x04, 0x00},
      S,

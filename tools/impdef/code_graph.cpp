@@ -2,6 +2,7 @@
 
 #include "import_table.h"
 #include "message_text.h"
+#include "register_use.h"
 #include "table_bounds.h"
 #include "x86_decoder.h"
 
@@ -62,34 +63,6 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
         return known;
     }
     return LimitNode(d);
-}
-
-// Alignment padding: nop in its forms, and lea or mov of a register to itself.
-bool IsPadding(const unsigned char* bytes, const X86Insn& insn) {
-    const unsigned char op = bytes[insn.opcodeAt];
-    if (insn.map == InsnMap::TwoByte) {
-        return bytes[insn.opcodeAt + 1] == 0x1F;
-    }
-    if (insn.map != InsnMap::OneByte) {
-        return false;
-    }
-    if (op == 0x90) {
-        return true;
-    }
-    if ((op != 0x8D && op != 0x89 && op != 0x8B) || insn.modrmAt == 0) {
-        return false;
-    }
-    const unsigned char modrm = bytes[insn.modrmAt];
-    const unsigned mod = modrm >> 6, reg = (modrm >> 3) & 7u, rm = modrm & 7u;
-    if (op != 0x8D) {
-        return mod == 3 && reg == rm;
-    }
-    // lea reg, [reg + 0], with or without a SIB byte of no index
-    const size_t after = insn.modrmAt + 1u + (rm == 4 ? 1u : 0u);
-    const bool sameBase = rm == 4 ? (bytes[insn.modrmAt + 1] & 0x3F) == (0x20 | reg) : rm == reg;
-    const bool zero =
-        std::all_of(bytes + after, bytes + insn.length, [](unsigned char b) { return b == 0; });
-    return (mod == 1 || mod == 2) && sameBase && zero;
 }
 
 // The next instruction, unless it is another export's entry reached only through padding
