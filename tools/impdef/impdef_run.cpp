@@ -86,8 +86,9 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;
     }
-    *(toStandardOutput ? err : out) += SummaryLine(options, CountExports(table, calls), examine,
-                        MachineNote(machineName, IsArm64xHybrid(view, image)), keptBackup);
+    *(toStandardOutput ? err : out) +=
+        SummaryLine(options, CountExports(table, calls), examine,
+                    MachineNote(machineName, IsArm64xHybrid(view, image)), keptBackup);
     return kExitOk;
 }
 

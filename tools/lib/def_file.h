@@ -27,7 +27,8 @@ struct DefFile {
 
 // Reads the .def text (lines end with CR, LF or CR LF; a UTF-8 byte order mark is skipped);
 // fileName only labels errors and warnings. A name given twice is a warning, and the first
-// entry is kept, as Microsoft's library manager does. Returns false with the error, "file(line): ...", in error.
+// entry is kept, as Microsoft's library manager does. Returns false with the error, "file(line):
+// ...", in error.
 bool ParseDefText(const std::string& text, const std::string& fileName, DefFile* def,
                   std::string* error);
 

@@ -19,12 +19,12 @@
 #define INCLUDE_crypt_checksalt 1
 #define INCLUDE_crypt_preferred_method 1
 
-#define SYMVER_crypt symver_nop ()
-#define SYMVER_crypt_r symver_nop ()
-#define SYMVER_crypt_rn symver_nop ()
-#define SYMVER_crypt_ra symver_nop ()
-#define SYMVER_crypt_gensalt symver_nop ()
-#define SYMVER_crypt_gensalt_rn symver_nop ()
-#define SYMVER_crypt_gensalt_ra symver_nop ()
-#define SYMVER_crypt_checksalt symver_nop ()
-#define SYMVER_crypt_preferred_method symver_nop ()
+#define SYMVER_crypt symver_nop()
+#define SYMVER_crypt_r symver_nop()
+#define SYMVER_crypt_rn symver_nop()
+#define SYMVER_crypt_ra symver_nop()
+#define SYMVER_crypt_gensalt symver_nop()
+#define SYMVER_crypt_gensalt_rn symver_nop()
+#define SYMVER_crypt_gensalt_ra symver_nop()
+#define SYMVER_crypt_checksalt symver_nop()
+#define SYMVER_crypt_preferred_method symver_nop()
