@@ -193,12 +193,14 @@ TEST_P(ClosingTheDialog, EndsTheProcessWithExitCodeZero) {
     EXPECT_TRUE(RemoveProgramFolder(folder));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CloseRequests, ClosingTheDialog,
-    testing::Values(CloseCase{"WmClose", WM_CLOSE, 0, 0},
-                    CloseCase{"CloseBoxOfTheSystemMenu", WM_SYSCOMMAND, SC_CLOSE, 0},
-                    CloseCase{"WmCloseAfterEscape", WM_CLOSE, 0, IDCANCEL}),
-    [](const testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CloseRequests, ClosingTheDialog,
+                         testing::Values(CloseCase{"WmClose", WM_CLOSE, 0, 0},
+                                         CloseCase{"CloseBoxOfTheSystemMenu", WM_SYSCOMMAND,
+                                                   SC_CLOSE, 0},
+                                         CloseCase{"WmCloseAfterEscape", WM_CLOSE, 0, IDCANCEL}),
+                         [](const testing::TestParamInfo<CloseCase>& closeCase) {
+                             return std::string(closeCase.param.name);
+                         });
 
 // A dialog template whose one control is of a class nobody registered: no dialog can be made
 // from it.

@@ -109,9 +109,10 @@ TEST_F(LibRunTest, ReportsAMissingDefFileAndWritesNothing) {
 
 TEST_F(LibRunTest, ReportsAnUnwritableOutputAndLeavesNoPartialFile) {
     WriteText(Path("foo.def"), "EXPORTS\n f\n");
-    const std::string out = Path("no such folder") + "/foo.lib";
-    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/OUT:" + out, "/MACHINE:IX86"}), 1);
-    EXPECT_EQ(err, "Lib: error: cannot write '" + out + ".0.tmp': " + std::strerror(ENOENT) + "\n");
+    const std::string library = Path("no such folder") + "/foo.lib";
+    EXPECT_EQ(Run({"/NOLOGO", "/DEF:" + Path("foo.def"), "/OUT:" + library, "/MACHINE:IX86"}), 1);
+    EXPECT_EQ(err,
+              "Lib: error: cannot write '" + library + ".0.tmp': " + std::strerror(ENOENT) + "\n");
     EXPECT_EQ(Listing(dir), (std::vector<std::string>{"foo.def"}));
 }
 
