@@ -2,7 +2,7 @@
 
 namespace {
 
-constexpr std::string_view kMarkWord = "machine:";
+constexpr std::string_view kMarkWord = "machine:"; // as MachineMarkLine writes it
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
@@ -17,10 +17,6 @@ std::string_view SkipBlanks(std::string_view text) {
 }
 
 } // namespace
-
-std::string MachineMarkLine(std::string_view machineName) {
-    return "; " + std::string(kMarkWord) + " " + std::string(machineName);
-}
 
 MachineMark FindMachineMark(std::string_view defText) {
     if (defText.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)

@@ -15,8 +15,11 @@ constexpr char kMachineNameX86[] = "X86";
 constexpr char kMachineNameX64[] = "X64";
 constexpr char kMachineNameArm64[] = "ARM64";
 
-// The mark's comment line for the machine, without a line end.
-std::string MachineMarkLine(std::string_view machineName);
+// The mark's comment line for the machine, without a line end. Inline, so that qen_impdef,
+// which only writes the mark, carries no reader.
+inline std::string MachineMarkLine(std::string_view machineName) {
+    return "; machine: " + std::string(machineName);
+}
 
 struct MachineMark {
     std::string machineName; // as written; empty when there is no mark
