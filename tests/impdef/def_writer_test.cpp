@@ -32,6 +32,7 @@ TEST(DefWriter, QuotesKeywordsAndNamesThatWouldEndAToken) {
         {"a=b", "\"a=b\""},
         {"a;b", "\"a;b\""},
         {"a,b", "\"a,b\""},
+        {"it's", "\"it's\""}, // a quote character of other tools' grammars
         {"@fast@8", "\"@fast@8\""},
         {"\xB2\xE2\xCA\xD4", "\xB2\xE2\xCA\xD4"},
     };

@@ -54,6 +54,30 @@ TEST(ExportTable, ReadsEveryKindOfEntryOfAPe32Image) {
     ExpectEntries(table, kTypicalEntries);
 }
 
+// A function lies in a section that code runs from: flagged executable or holding code.
+// Packed DLLs flag their code section executable without the code flag.
+TEST(ExportTable, TellsFunctionsByTheSectionsExecuteOrCodeFlag) {
+    const std::pair<uint32_t, bool> cases[] = {
+        {0x60000020, false}, // code, execute, read
+        {0xE0000040, false}, // execute, read, write, initialised data: packed
+        {0x40000020, false}, // code without execute
+        {0xC0000040, true},  // read, write, initialised data
+    };
+    for (const auto& c : cases) {
+        TestImageLayout layout{};
+        std::vector<unsigned char> bytes = BuildTestImage(TypicalPlan(), &layout);
+        Put32(&bytes, layout.sectionTable + 36, c.first); // .text's characteristics
+        const ByteView view{bytes.data(), bytes.size()};
+        PeImage image{};
+        ExportTable table;
+        std::string error;
+        ASSERT_TRUE(ParsePeImage(view, &image, &error)) << error;
+        ASSERT_TRUE(ReadExportTable(view, image, &table, &error)) << error;
+        ASSERT_EQ(table.entries[0].name, "Alpha");
+        EXPECT_EQ(table.entries[0].data, c.second) << std::hex << c.first;
+    }
+}
+
 TEST(ExportTable, ReadsAPe32PlusImageAlike) {
     TestImagePlan plan = TypicalPlan();
     plan.is64 = true;

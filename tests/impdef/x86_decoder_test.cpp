@@ -47,6 +47,9 @@ const DecodeCase kCases[] = {
     {{0xDD, 0x44, 0x24, 0x04}, 4, N, 0},                     // fld qword [esp+4]
     {{0xC8, 0x10, 0, 0}, 4, N, 0},                           // enter 16, 0
     {{0x6B, 0xC0, 0x0C}, 3, N, 0},                           // imul eax, eax, 12
+    {{0x69, 0xC0, 0x0C, 0, 0, 0}, 6, N, 0},                  // imul eax, eax, 12 (imm32)
+    {{0x66, 0x69, 0xC0, 0x0C, 0}, 5, N, 0},                  // imul ax, ax, 12 (imm16)
+    {{0x69, 0x44, 0x24, 0x04, 0x0C, 0, 0, 0}, 8, N, 0},      // imul eax, [esp+4], 12
     {{0xCD, 0x2E}, 2, N, 0},                                 // int 2Eh
     {{0xFF, 0x15, 0, 0x20, 0, 0x10}, 6, N, 0},               // call [disp32]
     {{0xFF, 0xD0}, 2, N, 0},                                 // call eax

@@ -21,8 +21,8 @@ for def in "$golden"/sample_*.def; do
         echo "== Lib"; cat "$name.out"
         echo "== llvm-ar t"; "$ar" t "$name.lib"
         echo "== llvm-nm --print-armap"; "$nm" --print-armap "$name.lib"
-        echo "== llvm-readobj --coff-imports --relocations --symbols"
-        "$readobj" --coff-imports --relocations --symbols "$name.lib"
+        echo "== llvm-readobj --coff-imports --sections --relocations --symbols"
+        "$readobj" --coff-imports --sections --relocations --symbols "$name.lib"
     } >"$name.txt" 2>&1
     if [ "${UPDATE_GOLDEN:-}" = 1 ]; then
         cp "$name.txt" "$golden/$name.txt"

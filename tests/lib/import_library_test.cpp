@@ -231,15 +231,25 @@ TEST(BuildImportLibrary, DescribesTheDllInThreeCoffObjects) {
     EXPECT_EQ(ReadText(import, 20, 10), std::string("f\0abc.dll\0", 10));
 }
 
-TEST(BuildImportLibrary, PutsALongDllNameIntoTheLongnamesMemberOnce) {
-    const std::string dll = "a-rather-long-name.dll";
-    const Bytes lib = Build("EXPORTS\n f\n g\n", dll, Machine::X86);
-    const std::vector<Member> members = ReadMembers(lib);
-    ASSERT_EQ(members.size(), 8u);
-    EXPECT_EQ(members[2].name, "//");
-    EXPECT_EQ(ReadText(members[2].data, 0, members[2].data.size()), dll + '\0');
-    for (size_t i = 3; i < members.size(); ++i)
-        EXPECT_EQ(members[i].name, "/0");
+// The header's name field holds 16 bytes, the closing '/' among them: a name of 15 fits, one
+// of 16 (vcruntime140.dll) or more goes into the longnames member, once.
+TEST(BuildImportLibrary, PutsADllNameTooLongForTheHeaderIntoTheLongnamesMemberOnce) {
+    const std::pair<std::string, bool> cases[] = {{"vcruntime14.dll", false},
+                                                  {"vcruntime140.dll", true},
+                                                  {"vcruntime1400.dll", true},
+                                                  {"a-rather-long-name.dll", true}};
+    for (const auto& c : cases) {
+        const std::string& dll = c.first;
+        const Bytes lib = Build("EXPORTS\n f\n g\n", dll, Machine::X86);
+        const std::vector<Member> members = ReadMembers(lib);
+        ASSERT_EQ(members.size(), 8u);
+        EXPECT_EQ(members[2].name, "//");
+        EXPECT_EQ(ReadText(members[2].data, 0, members[2].data.size()),
+                  c.second ? dll + '\0' : std::string())
+            << dll;
+        for (size_t i = 3; i < members.size(); ++i)
+            EXPECT_EQ(members[i].name, c.second ? "/0" : dll + "/") << dll;
+    }
 }
 
 TEST(BuildImportLibrary, MakesAnAliasOfItsOwnImportWhenNoNameTypeGivesTheImportName) {
