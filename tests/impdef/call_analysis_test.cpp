@@ -239,6 +239,40 @@ const AnalysisCase kCases[] = {
      4,
      "",
      {}},
+    // Visual C++ pushes ECX for room, whatever it holds, and fills the room before any read.
+    {"push ecx as room for a callee's float argument, filled by fstp",
+     {0xDD, 0x44, 0x24, 0x04,       // fld qword [esp+4]
+      0x6A, 0x07, 0x51,             // push 7; push ecx
+      0xD9, 0x1C, 0x24,             // fstp dword [esp]
+      0xE8, 0x03, 0x00, 0x00, 0x00, // call f
+      0xC2, 0x08, 0x00,             // ret 8
+      0xC2, 0x08, 0x00},            // f: ret 8
+     S,
+     8,
+     "",
+     {}},
+    {"push ecx as room for a local, first written by movss",
+     {0x55, 0x8B, 0xEC, 0x51,              // push ebp; mov ebp, esp; push ecx
+      0xF3, 0x0F, 0x10, 0x45, 0x08,        // movss xmm0, [ebp+8]
+      0xF3, 0x0F, 0x11, 0x45, 0xFC,        // movss [ebp-4], xmm0
+      0xD9, 0x45, 0xFC,                    // fld dword [ebp-4]
+      0x8B, 0xE5, 0x5D, 0xC2, 0x04, 0x00}, // mov esp, ebp; pop ebp; ret 4
+     S,
+     4,
+     "",
+     {}},
+    {"push ecx in a frame with an exception handler, overwritten by mov [ebp-16], esp",
+     {0x55, 0x8B, 0xEC, 0x6A, 0xFF,                      // push ebp; mov ebp, esp; push -1
+      0x68, 0x00, 0x10, 0x00, 0x10,                      // push handler
+      0x64, 0xFF, 0x35, 0x00, 0x00, 0x00, 0x00,          // push fs:[0]
+      0x51, 0x89, 0x65, 0xF0,                            // push ecx; mov [ebp-16], esp
+      0x8B, 0x45, 0x08,                                  // mov eax, [ebp+8]
+      0x8B, 0x4D, 0xF4, 0x64, 0x89, 0x0D, 0,    0, 0, 0, // mov ecx, [ebp-12]; mov fs:[0], ecx
+      0x8B, 0xE5, 0x5D, 0xC2, 0x04, 0x00},               // mov esp, ebp; pop ebp; ret 4
+     S,
+     4,
+     "",
+     {}},
     {"lea ebx, [ebx+0] with a 32-bit displacement, then ecx untouched",
      {0x8D, 0x9B, 0x00, 0x00, 0x00, 0x00, 0x8B, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00},
      S,

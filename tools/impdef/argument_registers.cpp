@@ -401,6 +401,57 @@ bool IsStringOperation(int op) {
     return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF);
 }
 
+// The bytes a store from an x87 or SSE register writes to its memory operand, of which it
+// reads nothing; 0 for any other instruction. Visual C++ fills room pushed with ECX so.
+int StoredWithoutReading(const unsigned char* bytes, const X86Insn& x) {
+    if (x.modrmAt == 0 || bytes[x.modrmAt] >> 6 == 3) {
+        return 0;
+    }
+    const int reg = (bytes[x.modrmAt] >> 3) & 7;
+    if (x.map == InsnMap::OneByte) {
+        switch (bytes[x.opcodeAt]) {
+        case 0xD9: // fst, fstp m32; fnstcw m16
+            return reg == 2 || reg == 3 ? 4 : reg == 7 ? 2 : 0;
+        case 0xDB: // fisttp, fist, fistp m32; fstp m80
+            return reg >= 1 && reg <= 3 ? 4 : reg == 7 ? 10 : 0;
+        case 0xDD: // fisttp m64; fst, fstp m64
+            return reg >= 1 && reg <= 3 ? 8 : 0;
+        case 0xDF: // fisttp, fist, fistp m16; fistp m64
+            return reg >= 1 && reg <= 3 ? 2 : reg == 7 ? 8 : 0;
+        default:
+            return 0;
+        }
+    }
+    if (x.map != InsnMap::TwoByte) {
+        return 0;
+    }
+    bool f3 = false, f2 = false;
+    for (size_t i = 0; i < x.opcodeAt; ++i) {
+        f3 = f3 || bytes[i] == 0xF3;
+        f2 = f2 || bytes[i] == 0xF2;
+    }
+    switch (bytes[x.opcodeAt + 1]) {
+    case 0x11: // movss, movsd, movups, movupd m, xmm
+        return f3 ? 4 : f2 ? 8 : 16;
+    case 0x13: // movlps, movlpd m64, xmm
+    case 0x17: // movhps, movhpd m64, xmm
+        return 8;
+    case 0x29: // movaps, movapd m, xmm
+    case 0x2B: // movntps, movntpd
+        return 16;
+    case 0x7E: // movd m32, xmm or mm (with F3: movq xmm, m64, a load)
+        return f3 ? 0 : 4;
+    case 0x7F: // movdqa, movdqu m, xmm; movq m64, mm
+        return x.operand16 || f3 ? 16 : 8;
+    case 0xD6: // movq m64, xmm
+        return x.operand16 ? 8 : 0;
+    case 0xE7: // movntdq m, xmm; movntq m64, mm
+        return x.operand16 ? 16 : 8;
+    default:
+        return 0;
+    }
+}
+
 // Any other instruction, by the registers it reads and sets: a tainted register or frame byte
 // it reads is a use. Only the registers set whole or in their low half lose their taint; all
 // it may change lose their frame addresses.
@@ -418,6 +469,9 @@ Effect Other(Flow* f, const Insn& in) {
     }
     if (ReadsTaint(*f, reads, in.size)) {
         return Effect::Use;
+    }
+    if (const int stored = StoredWithoutReading(in.bytes, in.x)) {
+        return UseIf(Store(f, in.memory, stored, 0, Value{}));
     }
     const bool x87 = in.op >= 0xD8 && in.op <= 0xDF;
     const int width = in.x.map == InsnMap::OneByte && !x87 ? in.size : AccessSize(in.bytes, in.x);
