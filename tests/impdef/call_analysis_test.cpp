@@ -344,6 +344,26 @@ TEST(CallAnalysis, NamesTheInstructionBudget) {
 }
 
 // A table of 256 entries indexed by a byte load, every case ret 4.
+// Visual C++ 6's two-level switch: the byte table is read into the low byte of a register
+// cleared first, not by movzx; the jump table's bound is the byte table's largest entry.
+TEST(CallAnalysis, BoundsATableByAByteLoadedIntoAClearedRegister) {
+    const std::vector<unsigned char> code = {
+        0x8B, 0x44, 0x24, 0x04,                         // mov eax, [esp+4]
+        0x83, 0xF8, 0x02, 0x77, 0x0F,                   // cmp eax, 2; ja default
+        0x33, 0xC9,                                     // xor ecx, ecx
+        0x8A, 0x88, 0x2C, 0x10, 0x00, 0x10,             // mov cl, [T2+eax]
+        0xFF, 0x24, 0x8D, 0x24, 0x10, 0x00, 0x10,       // jmp [T1+ecx*4]
+        0xC2, 0x04, 0x00,                               // default: ret 4
+        0xC2, 0x04, 0x00,                               // case 0: ret 4
+        0xC2, 0x04, 0x00,                               // case 1: ret 4
+        0xCC, 0xCC, 0xCC,                               // padding
+        0x1B, 0x10, 0x00, 0x10, 0x1E, 0x10, 0x00, 0x10, // T1: case 0, case 1
+        0x00, 0x01, 0x00, 0x00};                        // T2, then what T1 would run into
+    const CallFinding finding = FindCallKind(CodeImageOf(code, {kCodeRva}), kCodeRva);
+    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    EXPECT_EQ(finding.argumentBytes, 4u);
+}
+
 TEST(CallAnalysis, BoundsATableByAByteLoad) {
     std::vector<unsigned char> code = {0x0F, 0xB6, 0x44, 0x24, 0x04, // movzx eax, byte [esp+4]
                                        0xFF, 0x24, 0x85, 0x10, 0x10, 0x00,

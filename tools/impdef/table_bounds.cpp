@@ -312,6 +312,17 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         return false;
     }
     const ModRm m = ModRmOf(bytes, insn);
+    if ((op == 0x31 || op == 0x33) && m.mod == 3 && m.reg == m.rm && !IsFrameRegister(m.rm)) {
+        SetBound(bounds, m.rm, 0); // xor reg, reg
+        return true;
+    }
+    // mov r8, byte [table + index] into the low byte of a register cleared before: how Visual
+    // C++ 6 reads a byte table, where later compilers use movzx.
+    if (op == 0x8A && m.mod != 3 && m.reg < 4 && (bounds->known >> m.reg & 1) != 0 &&
+        bounds->largest[m.reg] == 0) {
+        SetBound(bounds, m.reg, ByteLoadBound(reads, bytes, insn, *bounds));
+        return true;
+    }
     if ((op == 0x81 || op == 0x83) && m.mod == 3 && m.reg == 4) { // and reg, imm
         SetBound(bounds, m.rm, std::min(bounds->largest[m.rm], ImmediateOf(bytes, insn, 4)));
         return true;
@@ -357,8 +368,8 @@ RegisterBounds NoBounds() {
     return bounds;
 }
 
-// Whether the instruction can give a register a bound: cmp, and, movzx, shr; or a copy of
-// another register, which a compare may bound later.
+// Whether the instruction can give a register a bound: cmp, and, movzx, shr, xor to zero; or a
+// copy of another register, which a compare may bound later.
 bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
     const unsigned char op = bytes[insn.opcodeAt];
     if (insn.map == InsnMap::TwoByte) {
@@ -368,9 +379,11 @@ bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
     const bool registerMove = (op == 0x89 || op == 0x8B) && modrm >= 0xC0 &&
                               !IsFrameRegister((modrm >> 3) & 7u) && !IsFrameRegister(modrm & 7u);
     const bool shiftRight = (op == 0xC1 || op == 0xD1) && (modrm & 0xF8) == 0xE8;
+    const bool clear = (op == 0x31 || op == 0x33) && modrm >= 0xC0 &&
+                       ((modrm >> 3) & 7u) == (modrm & 7u) && !IsFrameRegister(modrm & 7u);
     return insn.map == InsnMap::OneByte &&
            (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83) || registerMove ||
-            shiftRight);
+            shiftRight || clear);
 }
 
 void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
