@@ -80,8 +80,8 @@ const ModeCase kModeCases[] = {
      {"; machine: ARM64\r\n"},
      0xAA64,
      true,
-     "; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64; this ARM64X DLL serves x64 "
-     "(ARM64EC) code as well, but the library serves ARM64 callers only"},
+     "; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64; an ARM64X DLL: the library "
+     "serves its ARM64 callers only, not x64 (ARM64EC) ones"},
     // 32-bit ARM: its code is not examined, and Lib refuses the mark.
     {false,
      {},

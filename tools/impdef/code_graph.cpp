@@ -2,7 +2,7 @@
 
 #include "import_table.h"
 #include "message_text.h"
-#include "register_use.h"
+#include "padding.h"
 #include "table_bounds.h"
 #include "x86_decoder.h"
 

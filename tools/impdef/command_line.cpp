@@ -58,8 +58,8 @@ std::string UsageText() {
     return std::string("usage: ") + kToolName +
            " DLL [-c] [-n] -o DEF\n"
            "Writes the export table of DLL as a module-definition file DEF.\n"
-           "  -o DEF     the .def file to write (replaced only when complete; a changed\n"
-           "             one is kept as DEF.bak); -o - writes it to standard output\n"
+           "  -o DEF     the .def file to write, - for standard output (replaced only when\n"
+           "             complete; a changed one is kept as DEF.bak)\n"
            "  -c         names only: no ordinals, and exports without a name left out\n"
            "  -n         names exactly as exported, without stdcall decorations\n"
            "  -h, --help     show this text\n"

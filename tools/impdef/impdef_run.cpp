@@ -27,8 +27,8 @@ std::string MachineNote(const std::string& machineName, bool arm64x) {
         return "; warning: a DLL for machine " + machineName + ", for which Lib makes no library";
     std::string note = "; a 64-bit DLL: its .def is marked for Lib /MACHINE:" + machineName;
     if (arm64x)
-        note += "; this ARM64X DLL serves x64 (ARM64EC) code as well, but the library serves "
-                "ARM64 callers only";
+        note +=
+            "; an ARM64X DLL: the library serves its ARM64 callers only, not x64 (ARM64EC) ones";
     return note;
 }
 
@@ -81,7 +81,7 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
     // "-o -": the .def on standard output, the summary on standard error.
     const bool toStandardOutput = options.defPath == "-";
     if (toStandardOutput) {
-        produce([out](const std::string& piece) { *out += piece; });
+        *out += WriteDef(table, calls, fileName, machineName, options.namesOnly);
     } else if (!ReplaceKeepingBackup(options.defPath, produce, &keptBackup, &error)) {
         *err += ErrorLine(kToolName, error); // names the file
         return kExitFailed;

@@ -16,9 +16,5 @@ struct RegisterUse {
     uint8_t writes; // set, whole or in part: the function has given it a value of its own
 };
 
-// Alignment padding: nop in its forms, and lea or mov of a register to itself, which reads and
-// sets nothing.
-bool IsPadding(const unsigned char* bytes, const X86Insn& insn);
-
 // bytes: the instruction's bytes, as decoded into insn; padding uses no register.
 RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn);
