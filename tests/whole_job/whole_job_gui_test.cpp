@@ -85,13 +85,23 @@ void RemoveMadeProgramFolder(const std::string& folder) {
         RemoveProgramFolder(folder);
 }
 
-TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
+// The work folder the check script made, as Windows sees it; empty when not run through it.
+std::string WorkFolder() {
     const char* workDir = std::getenv("MORVANE_WHOLE_JOB_DIR");
-    ASSERT_NE(workDir, nullptr) << "run through whole_job_check.sh";
-    const std::string work = WindowsPathOf(workDir);
-    const std::string dll = work + "\\testdll.dll";
-    const std::string def = work + "\\testdll.def";
-    const std::string lib = work + "\\testdll.lib";
+    return workDir ? WindowsPathOf(workDir) : std::string();
+}
+
+// Both buttons on work\STEM.dll: qen_impdef's summary must end with summary (after the DLL's
+// path and ": "), the .def must hold defLine, and the .def goes to Lib as qen_impdef wrote it,
+// unedited. With screenshotMarker, the dialog waits for its picture before it closes.
+void RunBothButtonsOn(const std::string& stem, const std::string& summary,
+                      const std::string& defLine, const char* screenshotMarker) {
+    const std::string work = WorkFolder();
+    ASSERT_FALSE(work.empty()) << "run through whole_job_check.sh";
+    const std::string dll = work + "\\" + stem + ".dll";
+    const std::string def = work + "\\" + stem + ".def";
+    const std::string lib = work + "\\" + stem + ".lib";
+    ASSERT_NE(GetFileAttributesA(dll.c_str()), INVALID_FILE_ATTRIBUTES) << dll;
 
     const std::string folder = ProgramFolder();
     ASSERT_FALSE(folder.empty());
@@ -101,12 +111,10 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
 
     RunCommandOn(program, IDC_MAKE_DEF, dll);
     EXPECT_EQ(Text(program.dialog, IDC_DLL_PATH), dll);
-    const std::string afterDef =
-        note + "\r\n\r\n" + dll + ": " + Counts() + " -> " + def + SummaryEnd();
+    const std::string afterDef = note + "\r\n\r\n" + dll + ": " + summary;
     EXPECT_EQ(Text(program.dialog, IDC_LOG), afterDef);
-    ASSERT_NE(ReadWholeFile(def).find(MultiplyLine()), std::string::npos) << ReadWholeFile(def);
+    ASSERT_NE(ReadWholeFile(def).find(defLine), std::string::npos) << ReadWholeFile(def);
 
-    // The .def goes to Lib as qen_impdef wrote it, unedited.
     RunCommandOn(program, IDC_MAKE_LIB, def);
     EXPECT_EQ(Text(program.dialog, IDC_DEF_PATH), def);
     const std::string log = Text(program.dialog, IDC_LOG);
@@ -117,7 +125,8 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     EXPECT_EQ(log.substr(log.size() - created.size()), created);
     EXPECT_NE(GetFileAttributesA(lib.c_str()), INVALID_FILE_ATTRIBUTES);
 
-    HoldForScreenshot("MORVANE_SCREENSHOT_MARKER");
+    if (screenshotMarker)
+        HoldForScreenshot(screenshotMarker);
     DWORD exitCode = 1;
     EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -125,42 +134,21 @@ TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
     RemoveMadeProgramFolder(folder);
 }
 
+TEST(WholeJob, BothButtonsTurnADllIntoAnImportLibrary) {
+    const std::string work = WorkFolder();
+    RunBothButtonsOn("testdll", Counts() + " -> " + work + "\\testdll.def" + SummaryEnd(),
+                     MultiplyLine(), "MORVANE_SCREENSHOT_MARKER");
+}
+
 // An ARM64 DLL (the check script builds it beside the x64 one): its .def is marked for ARM64,
 // and "生成*.lib 文件" asks Lib for an ARM64 library, which the script then links a program
 // against.
 TEST(WholeJob, BothButtonsTurnAnArm64DllIntoAnArm64ImportLibrary) {
-    const char* workDir = std::getenv("MORVANE_WHOLE_JOB_DIR");
-    ASSERT_NE(workDir, nullptr) << "run through whole_job_check.sh";
-    const std::string work = WindowsPathOf(workDir);
-    const std::string dll = work + "\\arm64dll.dll";
-    const std::string def = work + "\\arm64dll.def";
-    const std::string lib = work + "\\arm64dll.lib";
-    ASSERT_NE(GetFileAttributesA(dll.c_str()), INVALID_FILE_ATTRIBUTES) << dll;
-
-    const std::string folder = ProgramFolder();
-    ASSERT_FALSE(folder.empty());
-    RunningProgram program;
-    ASSERT_TRUE(StartProgram(folder + "\\Morvane.exe", program));
-    const std::string note = Text(program.dialog, IDC_LOG);
-    RunCommandOn(program, IDC_MAKE_DEF, dll);
-    const std::string afterDef = note + "\r\n\r\n" + dll +
-                                 ": 3 exports (1 data, 1 ordinal only, 0 forwarded) -> " + def +
-                                 "; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64";
-    EXPECT_EQ(Text(program.dialog, IDC_LOG), afterDef);
-    EXPECT_NE(ReadWholeFile(def).find("\r\n; machine: ARM64\r\n"), std::string::npos)
-        << ReadWholeFile(def);
-
-    RunCommandOn(program, IDC_MAKE_LIB, def);
-    const std::string log = Text(program.dialog, IDC_LOG);
-    EXPECT_EQ(log.substr(0, afterDef.size() + 4), afterDef + "\r\n\r\n");
-    const std::string created = "\r\nCreating library " + lib + "\r";
-    ASSERT_GE(log.size(), created.size());
-    EXPECT_EQ(log.substr(log.size() - created.size()), created);
-    EXPECT_NE(GetFileAttributesA(lib.c_str()), INVALID_FILE_ATTRIBUTES);
-    DWORD exitCode = 1;
-    EXPECT_TRUE(CloseAndWait(program, kWaitMs, exitCode));
-    StopProgram(program);
-    RemoveMadeProgramFolder(folder);
+    const std::string work = WorkFolder();
+    RunBothButtonsOn("arm64dll",
+                     "3 exports (1 data, 1 ordinal only, 0 forwarded) -> " + work +
+                         "\\arm64dll.def; a 64-bit DLL: its .def is marked for Lib /MACHINE:ARM64",
+                     "\r\n; machine: ARM64\r\n", nullptr);
 }
 
 struct IconCase {
