@@ -69,6 +69,26 @@ const StackCase kCases[] = {
     {"esp changed in a way not followed", {0x83, 0xCC, 0x04, 0xC3}, false, false, false},
     {"esp set from a register", {0x8B, 0xE1, 0xC3}, false, false, false},
     {"an indexed local", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
+    // cmp eax, 1; ja L2; jmp [T+eax*4]; L0: ret; L1: mov eax, [esp+4]; ret; L2: ret; T: L0, L1
+    {"a jump table, one target reading the first argument",
+     {0x83, 0xF8, 0x01, 0x77, 0x0D, 0xFF, 0x24, 0x85, 0x13, 0x10, 0,    0x10, 0xC3, 0x8B,
+      0x44, 0x24, 0x04, 0xC3, 0xC3, 0x0C, 0x10, 0,    0x10, 0x0D, 0x10, 0,    0x10},
+     true,
+     true,
+     false},
+    {"a jump table, no target reading an argument", // as above, T: L0, L0
+     {0x83, 0xF8, 0x01, 0x77, 0x0D, 0xFF, 0x24, 0x85, 0x13, 0x10, 0,    0x10, 0xC3, 0x8B,
+      0x44, 0x24, 0x04, 0xC3, 0xC3, 0x0C, 0x10, 0,    0x10, 0x0C, 0x10, 0,    0x10},
+     true,
+     false,
+     false},
+    // cmp eax, 1; ja L2; jmp [T+eax*4]; ...; T: outside the image
+    {"a jump table it cannot read",
+     {0x83, 0xF8, 0x01, 0x77, 0x0D, 0xFF, 0x24, 0x85, 0x13, 0x90, 0, 0x10, 0xC3, 0x8B, 0x44, 0x24,
+      0x04, 0xC3, 0xC3},
+     false,
+     false,
+     false},
     {"a jump through a register", {0x85, 0xC0, 0x74, 0x02, 0xFF, 0xE0, 0xC3}, false, false, false},
     {"ret with esp elsewhere", {0x83, 0xEC, 0x04, 0xC3}, false, false, false},
     {"no return", {0xEB, 0xFE}, false, false, false},
@@ -140,10 +160,11 @@ const StackCase kCases[] = {
 
 TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
     for (const StackCase& c : kCases) {
-        const StackArgumentUse use =
-            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, true);
-        const StackArgumentUse first =
-            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, false);
+        // As for an export: the code graph, which follows jump tables, is decoded first.
+        const CodeImage image = CodeImageOf(c.code, {kCodeRva});
+        FindReturnKind(image, kCodeRva);
+        const StackArgumentUse use = FindStackArgumentUse(image, kCodeRva, true);
+        const StackArgumentUse first = FindStackArgumentUse(image, kCodeRva, false);
         EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;

@@ -336,3 +336,7 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
 bool FunctionCanReturn(const CodeImage& image, uint32_t rva) {
     return CanReturn(&image.analysis->callees, image, rva);
 }
+
+bool JumpTableTargets(const CodeImage& image, uint32_t rva, std::vector<uint32_t>* targets) {
+    return TableJumpTargets(image.analysis->graph, rva, targets);
+}

@@ -79,5 +79,8 @@ CallFinding FindCallKind(const CodeImage& image, uint32_t entry);
 // How the function returns, without asking whether it takes arguments in registers.
 CallFinding FindReturnKind(const CodeImage& image, uint32_t entry);
 
+// The targets of the jump through a table at rva, when the code decoded so far shows them all.
+bool JumpTableTargets(const CodeImage& image, uint32_t rva, std::vector<uint32_t>* targets);
+
 // Whether the function at rva can return (decoded as far as it takes, once per DLL).
 bool FunctionCanReturn(const CodeImage& image, uint32_t rva);

@@ -23,6 +23,7 @@ struct Decoder {
     std::vector<uint32_t> leadsTo;     // the current instruction's edges
     CodeWindow window;
     EntryGap entryGap;
+    uint32_t tableJumpAt = kNoRva; // the current block ends in a jump through a table there
 };
 
 void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
@@ -176,6 +177,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
         FallThrough(d, next, *state);
         return false;
     case InsnFlow::JumpTable:
+        d->tableJumpAt = rva;
         FollowTable(d, node, insn.address, TableBound(bytes, insn, state->bounds));
         return false;
     case InsnFlow::JumpPointer:
@@ -193,6 +195,23 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
     return false;
 }
 
+bool SameEdges(const CodeGraph& graph, uint32_t a, uint32_t b) {
+    const CodeNode &x = graph.nodes[a], &y = graph.nodes[b];
+    return x.edgeCount == y.edgeCount && std::equal(graph.edges.begin() + x.firstEdge,
+                                                    graph.edges.begin() + x.firstEdge + x.edgeCount,
+                                                    graph.edges.begin() + y.firstEdge);
+}
+
+// Code entered in the middle of a block is decoded again: a jump through a table can end
+// several blocks, each with the bounds of its own paths.
+void NoteTableJump(CodeGraph* graph, uint32_t rva, uint32_t node) {
+    const bool known = graph->nodes[node].end != PathEnd::Unknown;
+    const auto [at, added] = graph->tableJumps.emplace(rva, known ? node : kNoNode);
+    if (!added && at->second != kNoNode && (!known || !SameEdges(*graph, at->second, node))) {
+        at->second = kNoNode;
+    }
+}
+
 // Decodes a block: straight-line code up to a jump, branch, call or end of its path, the start
 // of another block, or kBlockLength instructions.
 void DecodeBlock(Decoder* d, const PendingNode& p) {
@@ -200,6 +219,7 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
     uint32_t rva = graph->nodes[p.node].rva;
     PathState state = p.state;
     d->leadsTo.clear();
+    d->tableJumpAt = kNoRva;
     for (int count = 1;; ++count) {
         if (graph->instructions++ >= d->image.instructionBudget) {
             d->leadsTo.push_back(LimitNode(d));
@@ -229,6 +249,9 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
     decoded.firstEdge = static_cast<uint32_t>(graph->edges.size());
     decoded.edgeCount = static_cast<uint16_t>(d->leadsTo.size());
     graph->edges.insert(graph->edges.end(), d->leadsTo.begin(), d->leadsTo.end());
+    if (d->tableJumpAt != kNoRva) {
+        NoteTableJump(graph, d->tableJumpAt, p.node);
+    }
 }
 
 } // namespace
@@ -280,6 +303,23 @@ uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva) {
 void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode& block) {
     Decoder d{graph, image, graph->pending, {}, {}, {}};
     DecodeBlock(&d, block);
+}
+
+bool TableJumpTargets(const CodeGraph& graph, uint32_t rva, std::vector<uint32_t>* targets) {
+    const auto found = graph.tableJumps.find(rva);
+    if (found == graph.tableJumps.end() || found->second == kNoNode) {
+        return false;
+    }
+    const CodeNode& node = graph.nodes[found->second];
+    targets->clear();
+    for (uint32_t i = 0; i < node.edgeCount; ++i) {
+        const uint32_t to = graph.edges[node.firstEdge + i];
+        if (to == graph.limitNode) {
+            return false;
+        }
+        targets->push_back(graph.nodes[to].rva);
+    }
+    return true;
 }
 
 bool PaddingAt(const CodeImage& image, uint32_t rva) {

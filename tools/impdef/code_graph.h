@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class PathEnd : uint8_t { None, PlainReturn, ReturnPop, Import, Unknown };
@@ -50,7 +51,14 @@ struct CodeGraph {
     size_t instructions = 0;          // decoded so far
     size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
     std::vector<PendingNode> pending; // scratch for each walk
+    // By the RVA of a jump through a table: the block it ends, or kNoNode when the blocks
+    // ending there lead on differently (or not all of them are known).
+    std::unordered_map<uint32_t, uint32_t> tableJumps;
 };
+
+// The targets of the jump through a table at rva, as the graph followed them; false when it
+// did not follow them all, or followed different ones on different paths.
+bool TableJumpTargets(const CodeGraph& graph, uint32_t rva, std::vector<uint32_t>* targets);
 
 // Code read ahead, so that one read of the image serves several instructions.
 struct CodeWindow {

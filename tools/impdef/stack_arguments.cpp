@@ -122,6 +122,7 @@ struct StackWalk {
     std::unordered_set<StackState, StateHash> seen;  // states at the targets
     std::unordered_map<uint32_t, uint16_t> statesAt; // how many of them, by target
     std::unordered_set<uint32_t> targets;            // of the jumps and branches met so far
+    std::vector<uint32_t> tableTargets;              // scratch
     StackPaths found;
     EntryGap entryGap;
 };
@@ -622,6 +623,15 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
         }
         break;
     case InsnFlow::JumpTable:
+        if (JumpTableTargets(walk->image, s.rva, &walk->tableTargets)) {
+            for (uint32_t to : walk->tableTargets) {
+                StackState taken = s;
+                taken.rva = to;
+                Push(walk, taken);
+            }
+            return;
+        }
+        break;
     case InsnFlow::JumpRegister:
     case InsnFlow::FarFlow:
         break;
@@ -689,7 +699,7 @@ bool OutOfSteps(StackWalkMemo* memo) {
 
 StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
                                       StackWalkMemo* memo) {
-    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}, {}, {}};
+    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}, {}, {}, {}};
     StackPaths& found = walk.found;
     StackState start;
     start.rva = entry;
