@@ -69,6 +69,21 @@ const StackCase kCases[] = {
     {"esp changed in a way not followed", {0x83, 0xCC, 0x04, 0xC3}, false, false, false},
     {"esp set from a register", {0x8B, 0xE1, 0xC3}, false, false, false},
     {"an indexed local", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
+    // sub esp, 8; mov eax, [cookie]; xor eax, esp; mov [esp+4], eax; add esp, 8; ret
+    {"a stack cookie mixed with esp",
+     {0x83, 0xEC, 0x08, 0xA1, 0, 0x30, 0, 0x10, 0x33, 0xC4, 0x89, 0x44, 0x24, 0x04, 0x83, 0xC4,
+      0x08, 0xC3},
+     true,
+     false,
+     false},
+    // push ebp; mov ebp, esp; mov eax, [cookie]; xor eax, ebp; mov [ebp-4], eax; mov esp, ebp;
+    // pop ebp; ret
+    {"a stack cookie mixed with ebp",
+     {0x55, 0x8B, 0xEC, 0xA1, 0, 0x30, 0, 0x10, 0x33, 0xC5, 0x89, 0x45, 0xFC, 0x8B, 0xE5, 0x5D,
+      0xC3},
+     true,
+     false,
+     false},
     // cmp eax, 1; ja L2; jmp [T+eax*4]; L0: ret; L1: mov eax, [esp+4]; ret; L2: ret; T: L0, L1
     {"a jump table, one target reading the first argument",
      {0x83, 0xF8, 0x01, 0x77, 0x0D, 0xFF, 0x24, 0x85, 0x13, 0x10, 0,    0x10, 0xC3, 0x8B,

@@ -349,6 +349,13 @@ bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     return true;
 }
 
+// Whether the instruction is `op r, r/m` of add to cmp, or test: it writes at most its
+// destination, which RegistersUsed gives.
+bool ReadsSourceOnly(const unsigned char* bytes, const X86Insn& insn) {
+    const int op = OneByteOpcode(bytes, insn);
+    return (op >= 0 && op < 0x40 && (op & 7) < 4) || op == 0x84 || op == 0x85;
+}
+
 // What the instruction does to ESP and the registers followed, other than as a call or return.
 Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
                  const MemoryOperand& m, Place place, StackAddress at) {
@@ -388,10 +395,11 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     const RegisterUse use = RegistersUsed(bytes, insn);
     const unsigned addressing =
         (m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u);
-    // Any other use of a stack address as a value hands it to what the walk does not follow
-    // (and may change it: the register's reads and writes are not told apart here).
+    // Any other use of a stack address as a value hands it to what the walk does not follow,
+    // and may change it: only the common ALU and test forms are sure to leave their source
+    // alone (the stack cookie's `xor eax, ebp` or `xor eax, esp`).
     const unsigned escaping = use.reads & ~addressing & s->stackRegs;
-    const unsigned changed = escaping | use.writes;
+    const unsigned changed = (ReadsSourceOnly(bytes, insn) ? 0 : escaping) | use.writes;
     if (((changed >> kEsp) & 1u) != 0) {
         return Effect::CannotTell;
     }
