@@ -3,7 +3,8 @@
 decorations their compiler gave, and gendef's on the same files.
 
 Each C file of the pattern folder (one per kind of code that defeats a plain walk) is built
-with clang --target=i686-pc-windows-msvc, -O2 and -Os, its functions declared API: __stdcall as
+with clang --target=i686-pc-windows-msvc, -O2 and -Os (and the flags a first line
+`/* flags: ... */` gives), its functions declared API: __stdcall as
 in Visual C++ headers, or nothing with -mrtd (stdcall by default), and linked by
 lld-link into a DLL that exports every function undecorated, as vendors' .def files do. The
 truth is the name clang gave each function: _name@N (stdcall, N bytes) or _name (cdecl).
@@ -147,7 +148,10 @@ def check(source, build, tools, scratch):
     """(ours, gendef's) tallies of one source built one way."""
     base = os.path.splitext(os.path.basename(source))[0] + "-" + build
     work = tempfile.mkdtemp(dir=scratch, prefix=base + "-")
-    compile_ = run([tools["clang"], "--target=i686-pc-windows-msvc", *BUILDS[build],
+    with open(source) as f:
+        first = f.readline()
+    flags = first[len("/* flags:"):].split("*/")[0].split() if first.startswith("/* flags:") else []
+    compile_ = run([tools["clang"], "--target=i686-pc-windows-msvc", *BUILDS[build], *flags,
                     "-DAPI=" if "-mrtd" in BUILDS[build] else "-DAPI=__stdcall",
                     "-fno-builtin", "-c", source, "-o", "code.obj"], work)
     if compile_.returncode != 0:

@@ -68,7 +68,14 @@ const StackCase kCases[] = {
      false},
     {"esp changed in a way not followed", {0x83, 0xCC, 0x04, 0xC3}, false, false, false},
     {"esp set from a register", {0x8B, 0xE1, 0xC3}, false, false, false},
-    {"an indexed local", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
+    {"an index from the return address", {0x8B, 0x04, 0x8C, 0xC3}, false, false, false},
+    {"an index from the first argument", {0x8B, 0x44, 0x8C, 0x04, 0xC3}, false, false, false},
+    // sub esp, 64; mov [esp+eax*4], ecx; add esp, 64; ret
+    {"an element of a local array",
+     {0x83, 0xEC, 0x40, 0x89, 0x0C, 0x84, 0x83, 0xC4, 0x40, 0xC3},
+     true,
+     false,
+     false},
     // sub esp, 8; mov eax, [cookie]; xor eax, esp; mov [esp+4], eax; add esp, 8; ret
     {"a stack cookie mixed with esp",
      {0x83, 0xEC, 0x08, 0xA1, 0, 0x30, 0, 0x10, 0x33, 0xC4, 0x89, 0x44, 0x24, 0x04, 0x83, 0xC4,

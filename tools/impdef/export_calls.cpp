@@ -38,7 +38,10 @@ bool SectionBytes(ByteView file, const PeImage& image, uint32_t rva, bool execut
 // argument, the second candidate for ret N when the first argument comes back in EAX (a
 // structure returned through a hidden pointer, which the decoration leaves out, looks the
 // same as a function returning its first pointer argument), and the arguments a function that
-// never returns reads.
+// never returns reads. A _name@0 serves only a caller that declares the function __stdcall
+// without arguments, and such a call of code whose every return is a plain ret is right
+// whatever the code reads: so for it the walk may take an element of a local array, reached
+// through an index it cannot bound, to stay in the array.
 void AddStackFindings(const StackArgumentUse& use, CallFinding* finding) {
     if (finding->neverReturns) {
         finding->argumentBytes = use.bytesReadWithoutReturn;

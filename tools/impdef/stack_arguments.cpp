@@ -152,18 +152,23 @@ void Escape(StackState* s, StackAddress address) {
     s->argumentsEscape |= address.offset + 1 > kFirstArgument;
 }
 
-enum class Place { NotStack, Stack, Unknown };
+// LocalArray: an indexed address whose fixed part lies below the return address.
+enum class Place { NotStack, Stack, LocalArray, Unknown };
 
-// Where a memory operand lies; espBias: how far ESP moves before the address is formed.
+// Where a memory operand lies; espBias: how far ESP moves before the address is formed. For a
+// local array, at is where its fixed part points.
 Place PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias, StackAddress* at) {
     if (!m.present || (!Tracked(s, m.base) && !Tracked(s, m.index))) {
         return Place::NotStack;
     }
-    if (m.index >= 0) {
-        return Place::Unknown; // an indexed stack address
+    if (Tracked(s, m.index)) {
+        return Place::Unknown;
     }
     *at =
         Plus(s.regs[static_cast<size_t>(m.base)], m.displacement + (m.base == kEsp ? espBias : 0));
+    if (m.index >= 0) {
+        return at->offset < 0 ? Place::LocalArray : Place::Unknown;
+    }
     return Place::Stack;
 }
 
@@ -376,6 +381,8 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     const int accessing = OneByteOpcode(bytes, insn);
     if (place == Place::Stack && accessing != 0x8B && accessing != 0x8D) { // lea reads nothing
         ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
+    } else if (place == Place::LocalArray && accessing != 0x8B && accessing != 0x8D) {
+        ForgetSlots(s, at, -at.offset); // any element up to the return address
     }
     Effect effect = Effect::Next;
     if (MoveAddress(s, bytes, insn, place, at, &effect)) {
@@ -432,6 +439,7 @@ void Merge(StackPaths* into, const StackPaths& from) {
     into->argumentEnd = std::max(into->argumentEnd, from.argumentEnd);
     into->guessedEnd = std::max(into->guessedEnd, from.guessedEnd);
     into->vagueRead |= from.vagueRead;
+    into->localArray |= from.localArray;
 }
 
 uint64_t MemoKey(uint32_t entry, bool stopAtRead) {
@@ -556,6 +564,7 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
         walk->found.cannotTell = true;
         return;
     }
+    walk->found.localArray |= place == Place::LocalArray;
     const StackAddress esp = s.regs[kEsp];
     if (place == Place::Stack && at.slack == esp.slack && at.offset >= esp.offset &&
         (op == 0x89 || op == 0xC7 || op == 0x88 || op == 0xC6)) {
@@ -746,7 +755,7 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
     const bool followed = !found.cannotTell && found.returned;
     // Without a return, the arguments read, when every read was seen exactly.
     const bool readsExactly = !found.cannotTell && !found.returned && !found.vagueRead &&
-                              found.guessedEnd <= found.argumentEnd;
+                              !found.localArray && found.guessedEnd <= found.argumentEnd;
     const uint32_t bytesRead =
         found.argumentEnd > kFirstArgument ? (found.argumentEnd - kFirstArgument + 3) / 4 * 4 : 0;
     return {followed, followed && found.readsArgument,

@@ -37,6 +37,10 @@ struct StackPaths {
     uint32_t argumentEnd = 0;
     uint32_t guessedEnd = 0;
     bool vagueRead = false;
+    // An element of a local array was read or written through an index the walk cannot bound:
+    // taken to stay in the array, as compiled code indexes no arguments (a fixed part below
+    // the return address is a local's; an argument's lies above).
+    bool localArray = false;
 };
 
 // The walks done, by entry and kind. A path that reaches another export's entry before it has
