@@ -34,7 +34,7 @@ NM_FUNCTION = re.compile(r"^[0-9a-fA-F]+ T _([^@?][^@]*?)(?:@(\d+))?$")
 GENDEF_LINE = re.compile(r"^([^ ;@]+)(?:@(\d+))?(?:\s|$)")
 BUILDS = {"O2": ["-O2"], "Os": ["-Os"], "O2-mrtd": ["-O2", "-mrtd"], "Os-mrtd": ["-Os", "-mrtd"]}
 # The levels measured on this branch; a change that loses any of them fails.
-PRECISION_GOAL, RECALL_GOAL, NO_ARGUMENT_GOAL = 1.0, 0.964, 1.0
+PRECISION_GOAL, RECALL_GOAL, NO_ARGUMENT_GOAL = 1.0, 0.973, 1.0
 
 
 def run(args, cwd):
