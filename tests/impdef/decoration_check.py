@@ -220,7 +220,10 @@ class Tally:
         self.written = self.agreeing = self.stdcall = self.found = self.cdecl = 0
         self.elsewhere = self.confirmed = self.wrong_elsewhere = 0
         self.no_arguments = self.no_arguments_found = 0  # stdcall, N = 0
-        self.misses = collections.Counter()
+        # cdecl exports given _name@0: right for those that take no arguments, which the
+        # oracles do not tell
+        self.cdecl_alias0 = 0
+        self.misses, self.no_argument_misses = collections.Counter(), collections.Counter()
         self.wrong = []
         # Decorations that agree with the DLL's own symbol but not with this oracle count
         # as agreeing: the oracle describes another build of the function.
@@ -233,6 +236,7 @@ class Tally:
             if name not in oracle:
                 continue
             truth = oracle[name]
+            self.cdecl_alias0 += truth is None and finding == ("alias0",)
             finding = as_decoration(finding, truth)
             if finding[0] != "stdcall":
                 continue
@@ -252,8 +256,10 @@ class Tally:
             truth = oracle.get(name)
             if truth == 0 and name not in elsewhere and not ALREADY_DECORATED.search(name):
                 self.no_arguments += 1
-                self.no_arguments_found += as_decoration(findings.get(name, ("missing",)), 0) \
-                    == ("stdcall", 0)
+                finding = findings.get(name, ("missing",))
+                found = as_decoration(finding, 0) == ("stdcall", 0)
+                self.no_arguments_found += found
+                self.no_argument_misses[" ".join(map(str, finding))] += not found
             if not truth or ALREADY_DECORATED.search(name):
                 continue
             if name in elsewhere:
@@ -279,7 +285,8 @@ class Tally:
               f"{self.written} decorations agree), recall {recall:.4%} ({self.found} of "
               f"{self.stdcall} stdcall exports with code in the DLL), cdecl exports "
               f"decorated: {self.cdecl}; _name@0 for {self.no_arguments_found} of the "
-              f"{self.no_arguments} stdcall exports without arguments")
+              f"{self.no_arguments} stdcall exports without arguments, and for "
+              f"{self.cdecl_alias0} cdecl exports")
         print(f"    not counted: {self.elsewhere} stdcall exports whose code is an import thunk "
               f"or a Wine stub; {self.confirmed} decorations that disagree with this oracle "
               "but agree with the DLL's own symbol")
@@ -288,6 +295,8 @@ class Tally:
                   "are on import thunks or Wine stubs")
         for reason, count in self.misses.most_common(8):
             print(f"    missed {count}: {reason}")
+        for reason, count in (+self.no_argument_misses).most_common(4):
+            print(f"    missed _name@0 {count}: {reason}")
         for _, wrong in sorted(self.wrong)[:10]:
             print("    disagrees:", wrong)
 
