@@ -364,6 +364,28 @@ TEST(CallAnalysis, BoundsATableByAByteLoadedIntoAClearedRegister) {
     EXPECT_EQ(finding.argumentBytes, 4u);
 }
 
+// The byte table is read through the index before the compiler took 1 from it (lea eax,
+// [ecx-1]; cmp eax, 2; movzx eax, byte [ecx + T2 - 1]): the compare bounds the jump table only
+// as a guess, so it ends where an entry is no code, at the byte table laid after it.
+TEST(CallAnalysis, EndsAGuessedTableAtAnEntryThatIsNoCode) {
+    const std::vector<unsigned char> code = {
+        0x8B, 0x4C, 0x24, 0x04,                         // mov ecx, [esp+4]
+        0x8D, 0x41, 0xFF,                               // lea eax, [ecx-1]
+        0x83, 0xF8, 0x02, 0x77, 0x0E,                   // cmp eax, 2; ja default
+        0x0F, 0xB6, 0x81, 0x27, 0x10, 0x00, 0x10,       // movzx eax, byte [ecx + T2 - 1]
+        0xFF, 0x24, 0x85, 0x20, 0x10, 0x00, 0x10,       // jmp [T1+eax*4]
+        0xC2, 0x04, 0x00,                               // default, case 0: ret 4
+        0xC2, 0x04, 0x00,                               // case 1: ret 4
+        0x1A, 0x10, 0x00, 0x10, 0x1D, 0x10, 0x00, 0x10, // T1: case 0, case 1
+        0x00, 0x01, 0x00, 0x00};                        // T2
+    CodeImage image = CodeImageOf(code, {kCodeRva});
+    image.codeStart = kCodeRva;
+    image.codeEnd = kCodeRva + static_cast<uint32_t>(code.size());
+    const CallFinding finding = FindCallKind(image, kCodeRva);
+    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    EXPECT_EQ(finding.argumentBytes, 4u);
+}
+
 TEST(CallAnalysis, BoundsATableByAByteLoad) {
     std::vector<unsigned char> code = {0x0F, 0xB6, 0x44, 0x24, 0x04, // movzx eax, byte [esp+4]
                                        0xFF, 0x24, 0x85, 0x10, 0x10, 0x00,

@@ -96,7 +96,9 @@ bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86In
 
 namespace {
 
-void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest) {
+// guessed: the bound may be another index's, so the table ends early at an entry that is no
+// code (the next table, which Visual C++ puts right after it).
+void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t largest, bool guessed) {
     CodeGraph* graph = d->graph;
     if (largest == kUnbounded) {
         SetUnknown(graph, node, "it jumps through a table whose size it does not show");
@@ -119,12 +121,18 @@ void FollowTable(Decoder* d, uint32_t node, uint32_t tableAddress, uint32_t larg
     const uint32_t table = tableAddress - d->image.imageBase;
     for (uint32_t i = 0; i <= largest; ++i) {
         uint32_t target = 0;
-        if (!d->image.readU32(table + 4 * i, &target)) {
+        const bool read = d->image.readU32(table + 4 * i, &target);
+        const uint32_t rva = target - d->image.imageBase;
+        const bool code = rva >= d->image.codeStart && rva < d->image.codeEnd;
+        if (guessed && i != 0 && (!read || (d->image.codeEnd != 0 && !code))) {
+            return;
+        }
+        if (!read) {
             d->leadsTo.clear();
             SetUnknown(graph, node, "its jump table at RVA " + Hex(table) + " cannot be read");
             return;
         }
-        d->leadsTo.push_back(NodeFor(d, target - d->image.imageBase, {NoBounds(), false}));
+        d->leadsTo.push_back(NodeFor(d, rva, {NoBounds(), false}));
     }
 }
 
@@ -176,10 +184,13 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
         d->leadsTo.push_back(NodeFor(d, target, *state));
         FallThrough(d, next, *state);
         return false;
-    case InsnFlow::JumpTable:
+    case InsnFlow::JumpTable: {
         d->tableJumpAt = rva;
-        FollowTable(d, node, insn.address, TableBound(bytes, insn, state->bounds));
+        bool guessed = false;
+        const uint32_t largest = TableBound(bytes, insn, state->bounds, &guessed);
+        FollowTable(d, node, insn.address, largest, guessed);
         return false;
+    }
     case InsnFlow::JumpPointer:
         JumpThroughPointer(d, node, insn.address);
         return false;

@@ -404,11 +404,10 @@ void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& i
     }
 }
 
-uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds) {
+uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
+                    bool* guessed) {
     const unsigned index = (bytes[insn.modrmAt + 1] >> 3) & 7u;
     const uint32_t own = bounds.largest[index];
-    if (own != kUnbounded && ((bounds.widthOnly >> index) & 1) == 0) {
-        return own;
-    }
-    return std::min(own, bounds.lastCompared);
+    *guessed = !(own != kUnbounded && ((bounds.widthOnly >> index) & 1) == 0);
+    return *guessed ? std::min(own, bounds.lastCompared) : own;
 }

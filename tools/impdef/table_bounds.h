@@ -51,5 +51,7 @@ void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& i
 // The largest index of a jump through a table (`jmp [table + reg*4]`), or kUnbounded: the
 // index register's own bound; failing that (or when it is only a load's width), the last
 // compare on the path, as the compiler may have compared a copy of the index, or the index
-// before spilling it.
-uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds);
+// before spilling it. guessed: the bound is that compare's, which may bound something else
+// (the index of a byte table read through another register).
+uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
+                    bool* guessed);

@@ -42,3 +42,48 @@ __declspec(naked) int API TwoLevel(unsigned code, int value) {
             ".byte 2\n"
             ".text\n");
 }
+
+/* int TwoSwitches(unsigned a, unsigned b): two two-level switches one after the other, their
+   tables after the code as Visual C++ 2017 lays them out. The first reads its byte table
+   through the index before 1 was taken from it, so only the compare of the copy bounds it. */
+__declspec(naked) int API TwoSwitches(unsigned a, unsigned b) {
+    __asm__("pushl %esi\n"
+            "movl 8(%esp), %esi\n"
+            "leal -1(%esi), %eax\n"
+            "cmpl $32, %eax\n"
+            "ja 13f\n"
+            "movzbl 12f-1(%esi), %eax\n"
+            "jmpl *11f(,%eax,4)\n"
+            "14: movl $1, %edx\n"
+            "jmp 15f\n"
+            "16: movl $2, %edx\n"
+            "jmp 15f\n"
+            "13: xorl %edx, %edx\n"
+            "15: movl 12(%esp), %esi\n"
+            "cmpl $20, %esi\n"
+            "ja 23f\n"
+            "movzbl 22f(%esi), %eax\n"
+            "jmpl *21f(,%eax,4)\n"
+            "24: leal 3(%edx), %eax\n"
+            "popl %esi\n"
+            "ret $8\n"
+            "26: leal 5(%edx), %eax\n"
+            "popl %esi\n"
+            "ret $8\n"
+            "23: movl %edx, %eax\n"
+            "popl %esi\n"
+            "ret $8\n"
+            ".p2align 2\n"
+            "11: .long 14b, 16b, 13b\n"
+            "12: .rept 16\n"
+            ".byte 0, 1\n"
+            ".endr\n"
+            ".byte 2\n"
+            ".p2align 2\n"
+            "21: .long 24b, 26b, 23b\n"
+            "22: .rept 10\n"
+            ".byte 1, 0\n"
+            ".endr\n"
+            ".byte 2\n"
+            ".p2align 4\n");
+}
