@@ -9,7 +9,8 @@
 # Visual-C++-style caller is linked with lld-link; the program must import everything from
 # multiply.dll and multiply by exactly the expected symbol, and its imports are resolved
 # against the DLL's exports as the loader would. Each case must end as the table below
-# predicts: ok, a link error, or a load error.
+# predicts: ok, a link error, or a load error. Then the same for a DLL whose lines qen_impdef
+# marks unknown, its library made by Lib and by lld-link.
 # With RUNNER (a build tree's wine-run) the tools are .exe files run through it, and every
 # program that should load is also run and must exit with 42; not in the 64-bit twin build
 # (MORVANE_MACHINE=x64), whose Wine runs no 32-bit program.
@@ -107,7 +108,7 @@ check() {
     else
         outcome=ok
     fi
-    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(grep -m1 multiply multiply.def | tr -d '\r')"
+    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(grep -m1 -E '^\s+_?multiply' multiply.def | tr -d '\r')"
     if [ "$outcome" != "$expected" ]; then
         echo "  expected $expected"
         failures=$((failures + 1))
@@ -132,5 +133,53 @@ check mingw ordinals as-written ok '(1)'
 check mingw names as-written ok 'multiply@8'
 check msvc ordinals as-written ok '(1)'
 check msvc names as-written ok '_multiply@8'
+# Two stdcall functions exported undecorated whose lines qen_impdef marks unknown: quit never
+# returns (its second name _quit@4 serves the caller as written), suspect reads ECX first. The
+# usage note's edit decorates both marked lines keeping their ordinals, which repeats _quit@4:
+# Lib warns and keeps the first, whose ordinal imports it. lld-link's library imports by name,
+# the decorated one the DLL lacks, so its program does not load.
+"$mingw_cc" -shared -O2 -o unknown.dll "$e2e/unknown_dll.c" -Wl,--kill-at
+msvc_compile "$e2e/unknown_caller.c" unknown_caller.obj -O0
+check_unknown() { # edit maker expected: edit "as-written" or "decorated"; maker Lib or lld-link
+    local edit=$1 maker=$2 expected=$3 case=unknown-$1-$2 outcome
+    cases=$((cases + 1))
+    mkdir "$case" && cp unknown.dll "$case/" && cd "$case"
+    run "$impdef" unknown.dll -o unknown.def >/dev/null
+    [ "$edit" = as-written ] || sed -i -E 's/^(\s*)(quit|suspect)(\s)/\1_\2@4\3/' unknown.def
+    if [ "$maker" = Lib ]; then
+        run "$lib" /NOLOGO /DEF:unknown.def "$lib_machine" >lib.out 2>&1 || true
+    else
+        "$(tool lld-link)" /def:unknown.def /machine:x86 /out:unknown.lib >lib.out 2>&1 || true
+    fi
+    if [ "$edit" = decorated ] && [ "$maker" = Lib ] &&
+        ! grep -q "export '_quit@4' given again (first at line 5)" lib.out; then
+        outcome="no warning for the repeated _quit@4: $(head -1 lib.out)"
+    elif [ ! -f unknown.lib ]; then
+        outcome="no library: $(head -1 lib.out)"
+    elif ! msvc_link program.exe ../unknown_caller.obj unknown.lib >link.out 2>&1; then
+        outcome=link
+        grep -q 'undefined symbol: __declspec(dllimport) _suspect@4' link.out ||
+            outcome="link error: $(head -1 link.out)"
+    elif [ -n "$(unresolved program.exe unknown.dll)" ]; then
+        outcome=load
+    elif [ -n "$program_runner" ] && ! {
+        "$program_runner" program.exe >/dev/null 2>&1
+        [ $? = 42 ]
+    }; then
+        outcome="run failed"
+    else
+        outcome=ok
+    fi
+    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(imports program.exe 2>/dev/null | tr '\n' ' ')"
+    if [ "$outcome" != "$expected" ]; then
+        echo "  expected $expected"
+        failures=$((failures + 1))
+    fi
+    cd ..
+}
+check_unknown as-written Lib link
+check_unknown as-written lld-link link
+check_unknown decorated Lib ok
+check_unknown decorated lld-link load
 echo "names matrix: $cases cases, $failures not as expected"
 [ "$failures" = 0 ]
