@@ -1,5 +1,5 @@
 #include "argument_registers.h"
-#include "code_image.h"
+#include "code_image_of.h"
 
 #include <gtest/gtest.h>
 
@@ -132,7 +132,9 @@ const RegisterCase kCases[] = {
 TEST(ArgumentRegisters, FollowsTheirValuesToAUse) {
     for (const RegisterCase& c : kCases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(ReadsArgumentRegisters(CodeImageOf(c.code, {kCodeRva}), kCodeRva), c.reads);
+        CodeAnalysis analysis;
+        EXPECT_EQ(ReadsArgumentRegisters(CodeImageOf(c.code, {kCodeRva}), &analysis, kCodeRva),
+                  c.reads);
     }
 }
 

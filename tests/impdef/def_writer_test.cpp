@@ -102,17 +102,17 @@ TEST(DefWriter, NamesOnlyLeavesOutOrdinalsAndUnnamedEntries) {
 
 struct FindingCase {
     ExportEntry entry;
-    CallFinding call;
+    ConventionFinding call;
     const char* byOrdinal; // the EXPORTS line, without the CR LF
     const char* namesOnly;
 };
 
-const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};
-const CallFinding kPlain{CallKind::PlainReturn, 0, ""};
-const CallFinding kUnknown{CallKind::Unknown, 0, "it never returns"};
+const ConventionFinding kNotExamined{ConventionKind::NotExamined, 0, ""};
+const ConventionFinding kPlain{ConventionKind::PlainReturn, 0, ""};
+const ConventionFinding kUnknown{ConventionKind::Unknown, 0, "it never returns"};
 
-CallFinding Stdcall(uint32_t bytes) {
-    return {CallKind::Stdcall, bytes, ""};
+ConventionFinding Stdcall(uint32_t bytes) {
+    return {ConventionKind::Stdcall, bytes, ""};
 }
 
 const FindingCase kFindingCases[] = {
@@ -143,19 +143,19 @@ const FindingCase kFindingCases[] = {
      "    Plain0 ; ordinal 0 cannot be written in a .def file: imported by name",
      "    Plain0"},
     {{9, true, "Both", false, false, "", 0},
-     {CallKind::Stdcall, 8, "", true},
+     {ConventionKind::Stdcall, 8, "", true},
      "    Both @9 ; stdcall, 8 bytes of arguments (found in its code); the DLL exports _Both@8 as "
      "well",
      "    Both ; stdcall, 8 bytes of arguments (found in its code); the DLL exports _Both@8 as "
      "well"},
     {{10, true, "NoArgs", false, false, "", 0},
-     {CallKind::PlainReturn, 0, "", false, true},
+     {ConventionKind::PlainReturn, 0, "", false, true},
      "    NoArgs @10\r\n    _NoArgs@0 == NoArgs ; the same function for a caller that declares it "
      "__stdcall: its code reads no stack argument and returns with ret",
      "    NoArgs\r\n    _NoArgs@0 == NoArgs ; the same function for a caller that declares it "
      "__stdcall: its code reads no stack argument and returns with ret"},
     {{11, true, "Trip", false, false, "", 0},
-     {CallKind::Stdcall, 12, "", false, false, true},
+     {ConventionKind::Stdcall, 12, "", false, false, true},
      "    _Trip@12 @11 ; stdcall, 12 bytes of arguments (found in its code)\r\n    _Trip@8 == "
      "Trip ; the same function for a caller that declares it returning a structure: its code "
      "hands back its first argument in eax, which may be a hidden pointer that _Trip@8 leaves "
@@ -163,7 +163,7 @@ const FindingCase kFindingCases[] = {
      "    Trip ; stdcall: a Visual C++ caller needs _Trip@12, or _Trip@8 if it returns a "
      "structure through a hidden first argument (found in its code)"},
     {{12, true, "Quit", false, false, "", 0},
-     {CallKind::Unknown, 8, "it never returns", false, false, false, true},
+     {ConventionKind::Unknown, 8, "it never returns", false, false, false, true},
      "    Quit @12 ; calling convention unknown: it never returns; check this line\r\n    _Quit@8 "
      "== Quit ; the same function for a caller that declares it __stdcall: it never returns, so "
      "either call works, and its code reads 8 bytes of arguments",
@@ -176,7 +176,7 @@ const FindingCase kFindingCases[] = {
      "    foo@bar @13 ; stdcall: a Visual C++ caller needs _foo@bar@8 (found in its code)",
      "    foo@bar ; stdcall: a Visual C++ caller needs _foo@bar@8 (found in its code)"},
     {{14, true, "a@b", false, false, "", 0},
-     {CallKind::PlainReturn, 0, "", false, true},
+     {ConventionKind::PlainReturn, 0, "", false, true},
      "    a@b @14",
      "    a@b"},
     {{0, false, "", false, false, "", 0},
@@ -209,9 +209,9 @@ TEST(DefWriter, GivesEachNameOnce) {
         {5, true, "Sum", false, false, "", 0x1030},
         {6, true, "_Sum@8", false, false, "", 0x1040},
     };
-    const CallFinding noArguments{CallKind::PlainReturn, 0, "", false, true};
-    const std::vector<CallFinding> calls = {kNotExamined, kNotExamined, noArguments,
-                                            kNotExamined, Stdcall(8),   kNotExamined};
+    const ConventionFinding noArguments{ConventionKind::PlainReturn, 0, "", false, true};
+    const std::vector<ConventionFinding> calls = {kNotExamined, kNotExamined, noArguments,
+                                                  kNotExamined, Stdcall(8),   kNotExamined};
     const std::string text = WriteDef(table, calls, "a.dll", "X86", false);
     EXPECT_EQ(text.substr(text.find("EXPORTS\r\n") + 9),
               "    Twice @1\r\n"
@@ -224,7 +224,7 @@ TEST(DefWriter, GivesEachNameOnce) {
 
 TEST(DefWriter, CountsStdcallAndUnknownFindings) {
     ExportTable table;
-    std::vector<CallFinding> calls;
+    std::vector<ConventionFinding> calls;
     for (const FindingCase& c : kFindingCases) {
         table.entries.push_back(c.entry);
         calls.push_back(c.call);

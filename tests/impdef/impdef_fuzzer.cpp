@@ -2,7 +2,8 @@
 // and the .def writer on any bytes.
 
 #include "def_writer.h"
-#include "export_calls.h"
+#include "export_conventions.h"
+#include "file_code_image.h"
 #include "export_table.h"
 #include "pe_image.h"
 
@@ -17,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ParsePeImage(file, &image, &error) || !ReadExportTable(file, image, &table, &error)) {
         return 0;
     }
-    const std::vector<CallFinding> calls =
-        FindExportCalls(table, FileCodeImage(file, image, table));
+    const std::vector<ConventionFinding> calls =
+        FindExportConventions(table, FileCodeImage(file, image, table));
     WriteDef(table, calls, "fuzz.dll", "X86", false);
     WriteDef(table, calls, "fuzz.dll", "X64", true);
     CountExports(table, calls);

@@ -1,6 +1,6 @@
 #include "stack_arguments.h"
 
-#include "code_image.h"
+#include "code_image_of.h"
 
 #include <gtest/gtest.h>
 
@@ -184,9 +184,12 @@ TEST(StackArguments, FollowsTheStackPointerOnEveryPath) {
     for (const StackCase& c : kCases) {
         // As for an export: the code graph, which follows jump tables, is decoded first.
         const CodeImage image = CodeImageOf(c.code, {kCodeRva});
-        FindReturnKind(image, kCodeRva);
-        const StackArgumentUse use = FindStackArgumentUse(image, kCodeRva, true);
-        const StackArgumentUse first = FindStackArgumentUse(image, kCodeRva, false);
+        CodeAnalysis analysis;
+        FindReturnKind(image, &analysis, kCodeRva);
+        const StackArgumentUse use =
+            FindStackArgumentUse(image, &analysis, kCodeRva, WalkQuestion::ReadsArgument);
+        const StackArgumentUse first =
+            FindStackArgumentUse(image, &analysis, kCodeRva, WalkQuestion::ReturnsFirst);
         EXPECT_EQ(first.returnsFirst, c.returnsFirst) << c.what;
         EXPECT_EQ(use.followed, c.followed) << c.what;
         EXPECT_EQ(use.readsArgument, c.readsArgument) << c.what;
@@ -222,8 +225,9 @@ TEST(StackArguments, CountsWhatAFunctionThatNeverReturnsReads) {
          4},
     };
     for (const auto& c : cases) {
-        const StackArgumentUse use =
-            FindStackArgumentUse(CodeImageOf(c.code, {kCodeRva}), kCodeRva, false);
+        CodeAnalysis analysis;
+        const StackArgumentUse use = FindStackArgumentUse(
+            CodeImageOf(c.code, {kCodeRva}), &analysis, kCodeRva, WalkQuestion::ReturnsFirst);
         EXPECT_EQ(use.bytesReadWithoutReturn, c.bytesRead) << c.what;
     }
 }
@@ -231,13 +235,17 @@ TEST(StackArguments, CountsWhatAFunctionThatNeverReturnsReads) {
 TEST(StackArguments, GivesUpOnMoreCodeThanItFollows) {
     std::vector<unsigned char> code(20000, 0x90); // nop ... ret
     code.push_back(0xC3);
-    EXPECT_FALSE(FindStackArgumentUse(CodeImageOf(code, {kCodeRva}), kCodeRva, true).followed);
+    CodeAnalysis analysis;
+    EXPECT_FALSE(FindStackArgumentUse(CodeImageOf(code, {kCodeRva}), &analysis, kCodeRva,
+                                      WalkQuestion::ReadsArgument)
+                     .followed);
     // L: push eax; test eax, eax; jnz L; ret: ESP moves on each turn, a new state each time
     const std::vector<unsigned char> loop = {0x50, 0x85, 0xC0, 0x75, 0xFB, 0xC3};
     StackWalkMemo memo;
     memo.stepsLeft = 100000;
-    EXPECT_FALSE(
-        FindStackArgumentUse(CodeImageOf(loop, {kCodeRva}), kCodeRva, true, &memo).followed);
+    EXPECT_FALSE(FindStackArgumentUse(CodeImageOf(loop, {kCodeRva}), &analysis, kCodeRva,
+                                      WalkQuestion::ReadsArgument, &memo)
+                     .followed);
     EXPECT_LT(100000 - memo.stepsLeft, 100u) << "the loop was followed turn after turn";
 }
 

@@ -96,10 +96,10 @@ void Escape(Flow* f, const Value& address) {
 
 // Elsewhere: through a register that may hold a frame address stored; Fixed: an address in the
 // image, no frame.
-enum class Place { None, Slot, AnyFrame, Elsewhere, Fixed };
+enum class FramePlace { None, Slot, AnyFrame, Elsewhere, Fixed };
 
 struct Target {
-    Place place;
+    FramePlace place;
     int8_t base;
     int32_t offset;
 };
@@ -108,7 +108,7 @@ struct Target {
 Target Resolve(const Flow& f, const MemoryOperand& m, bool* used) {
     *used = false;
     if (!m.present) {
-        return {Place::None, kNoBase, 0};
+        return {FramePlace::None, kNoBase, 0};
     }
     const Value none;
     const Value& base = m.base >= 0 ? f.regs[m.base] : none;
@@ -116,12 +116,12 @@ Target Resolve(const Flow& f, const MemoryOperand& m, bool* used) {
     *used = base.taint != 0 || index.taint != 0;
     const int64_t offset = int64_t{base.offset} + m.displacement;
     if (base.base != kNoBase && m.index < 0 && std::abs(offset) < kFrameReach) {
-        return {Place::Slot, base.base, static_cast<int32_t>(offset)};
+        return {FramePlace::Slot, base.base, static_cast<int32_t>(offset)};
     }
     const bool stack = base.base != kNoBase || index.base != kNoBase || m.base == kEsp ||
                        m.base == kEbp || m.index == kEbp;
-    const Place other = m.base < 0 && m.index < 0 ? Place::Fixed : Place::Elsewhere;
-    return {stack ? Place::AnyFrame : other, kNoBase, 0};
+    const FramePlace other = m.base < 0 && m.index < 0 ? FramePlace::Fixed : FramePlace::Elsewhere;
+    return {stack ? FramePlace::AnyFrame : other, kNoBase, 0};
 }
 
 uint32_t AllBytes(int size) {
@@ -132,12 +132,12 @@ uint32_t AllBytes(int size) {
 uint32_t Load(const Flow& f, const Target& t, int size) {
     uint32_t mask = 0;
     for (const FrameByte& b : f.frame) {
-        if (t.place == Place::Slot) {
+        if (t.place == FramePlace::Slot) {
             for (int i = 0; i < size; ++i) {
                 mask |= MayOverlap(f, b, t.base, int64_t{t.offset} + i, 1) ? 1u << i : 0;
             }
-        } else if (t.place == Place::AnyFrame ||
-                   (t.place == Place::Elsewhere && MayBeAboveAny(f, b, f.escaped))) {
+        } else if (t.place == FramePlace::AnyFrame ||
+                   (t.place == FramePlace::Elsewhere && MayBeAboveAny(f, b, f.escaped))) {
             mask = AllBytes(size);
         }
     }
@@ -151,7 +151,7 @@ bool Store(Flow* f, const Target& t, int size, uint32_t mask, const Value& value
     if (value.base != kNoBase) {
         Escape(f, value);
     }
-    if (t.place != Place::Slot) {
+    if (t.place != FramePlace::Slot) {
         return mask != 0;
     }
     for (int i = 0; i < size; ++i) {
@@ -205,8 +205,8 @@ void Copy(Flow* f, const Part& from, const Part& to) {
 
 Target StackTop(const Flow& f, int32_t below) {
     const Value& esp = f.regs[kEsp];
-    return esp.base == kNoBase ? Target{Place::AnyFrame, kNoBase, 0}
-                               : Target{Place::Slot, esp.base, esp.offset - below};
+    return esp.base == kNoBase ? Target{FramePlace::AnyFrame, kNoBase, 0}
+                               : Target{FramePlace::Slot, esp.base, esp.offset - below};
 }
 
 bool Push(Flow* f, int size, uint32_t taint, const Value& value, bool room = false) {
@@ -317,7 +317,7 @@ void Extend(Flow* f, const Insn& in) {
 
 void LoadAddress(Flow* f, const Insn& in) {
     Write(f, PartOf(in.reg, in.size), 0);
-    if (in.memory.place == Place::Slot && in.size == 4) {
+    if (in.memory.place == FramePlace::Slot && in.size == 4) {
         f->regs[in.reg].base = in.memory.base;
         f->regs[in.reg].offset = in.memory.offset;
     }
@@ -388,7 +388,7 @@ bool CallReadsTaint(const Flow& f, const unsigned char* bytes, const X86Insn& x)
     bool used = false;
     const Target at = Resolve(f, MemoryOf(bytes, x), &used);
     return used || ReadsTaint(f, RegistersUsed(bytes, x).reads, 4) ||
-           (at.place != Place::None && Load(f, at, 4) != 0);
+           (at.place != FramePlace::None && Load(f, at, 4) != 0);
 }
 
 bool IsCompare(const Insn& in) {
@@ -475,7 +475,7 @@ Effect Other(Flow* f, const Insn& in) {
     }
     const bool x87 = in.op >= 0xD8 && in.op <= 0xDF;
     const int width = in.x.map == InsnMap::OneByte && !x87 ? in.size : AccessSize(in.bytes, in.x);
-    if (in.memory.place != Place::None && Load(*f, in.memory, width) != 0) {
+    if (in.memory.place != FramePlace::None && Load(*f, in.memory, width) != 0) {
         return Effect::Use;
     }
     const int32_t pushed = PushedBytes(in.bytes, in.x);
@@ -619,13 +619,13 @@ bool CalleeSees(const Flow& f, int64_t argumentBytes) {
 }
 
 // A direct call's function pops what it takes when it returns with ret N.
-int64_t ArgumentBytesOf(const CodeImage& image, uint32_t callee) {
-    const CallFinding finding = FindReturnKind(image, callee);
-    return finding.kind == CallKind::Stdcall ? finding.argumentBytes : kAllAbove;
+int64_t ArgumentBytesOf(const CodeImage& image, CodeAnalysis* analysis, uint32_t callee) {
+    const ConventionFinding finding = FindReturnKind(image, analysis, callee);
+    return finding.kind == ConventionKind::Stdcall ? finding.argumentBytes : kAllAbove;
 }
 
 // Whether a value ECX or EDX held on entry reaches a use on the straight path from the entry.
-bool ValueReachesUse(const CodeImage& image, uint32_t rva) {
+bool ValueReachesUse(const CodeImage& image, CodeAnalysis* analysis, uint32_t rva) {
     Flow f;
     f.regs[kEcxNumber].taint = f.regs[kEdxNumber].taint = 0xF;
     f.regs[kEsp].base = 0;
@@ -659,7 +659,7 @@ bool ValueReachesUse(const CodeImage& image, uint32_t rva) {
             rva += static_cast<uint32_t>(insn.displacement);
             break;
         case InsnFlow::Call:
-            return CalleeSees(f, ArgumentBytesOf(image, rva + insn.displacement));
+            return CalleeSees(f, ArgumentBytesOf(image, analysis, rva + insn.displacement));
         case InsnFlow::JumpPointer:
         case InsnFlow::JumpRegister:
             return CalleeSees(f, kAllAbove);
@@ -712,6 +712,6 @@ bool ReadsBeforeSetting(const CodeImage& image, uint32_t rva) {
 
 } // namespace
 
-bool ReadsArgumentRegisters(const CodeImage& image, uint32_t entry) {
-    return ReadsBeforeSetting(image, entry) && ValueReachesUse(image, entry);
+bool ReadsArgumentRegisters(const CodeImage& image, CodeAnalysis* analysis, uint32_t entry) {
+    return ReadsBeforeSetting(image, entry) && ValueReachesUse(image, analysis, entry);
 }

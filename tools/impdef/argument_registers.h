@@ -7,8 +7,10 @@
 // an overwritten part or a spill to the frame is no use yet; arithmetic, a compare, an address,
 // a store elsewhere, a return value or an argument of the call that ends the path is.
 
-#include "call_analysis.h"
+#include "code_image.h"
+#include "return_paths.h"
 
 #include <cstdint>
 
-bool ReadsArgumentRegisters(const CodeImage& image, uint32_t entry);
+// analysis: what the stack arguments of the functions it calls are (their returns).
+bool ReadsArgumentRegisters(const CodeImage& image, CodeAnalysis* analysis, uint32_t entry);

@@ -91,12 +91,12 @@ Answer GiveUp(CalleeReturns* c, const Search& s) {
     return Answer::GivenUp;
 }
 
-Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root);
+Answer DecideReturns(CalleeReturns* c, const CodeImage& image, uint32_t root);
 
 // Whether the call that ends block u leads on to the instruction after it, its one edge.
 // Unless padding follows the call, the compiler took it to return: the code after it is the
 // caller's own, whatever the function called does (it may return through a saved context).
-bool CallLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
+bool CallNodeLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
     if (!PaddingAt(image, c->graph.nodes[c->graph.edges[c->graph.nodes[u].firstEdge]].rva)) {
         return true;
     }
@@ -110,7 +110,7 @@ bool CallLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
         return true;
     }
     ++c->depth;
-    const Answer answer = Settle(c, image, callee);
+    const Answer answer = DecideReturns(c, image, callee);
     --c->depth;
     if (answer == Answer::GivenUp) {
         c->assumedIn[callee] = c->activeFrom;
@@ -118,7 +118,7 @@ bool CallLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
     return answer != Answer::Never;
 }
 
-Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root) {
+Answer DecideReturns(CalleeReturns* c, const CodeImage& image, uint32_t root) {
     Search s{c->counter + 1, {}, {}};
     if (Open(c, &s, image, root)) {
         return Found(c, s);
@@ -128,7 +128,7 @@ Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root) {
         const uint32_t i = s.path.back().second;
         if (i < c->graph.nodes[u].edgeCount) {
             s.path.back().second = i + 1;
-            if (c->graph.nodes[u].isCall && !CallLeadsOn(c, image, u)) {
+            if (c->graph.nodes[u].isCall && !CallNodeLeadsOn(c, image, u)) {
                 continue;
             }
             const uint32_t v = c->graph.edges[c->graph.nodes[u].firstEdge + i];
@@ -161,12 +161,12 @@ Answer Settle(CalleeReturns* c, const CodeImage& image, uint32_t root) {
 
 } // namespace
 
-bool CanReturn(CalleeReturns* c, const CodeImage& image, uint32_t rva) {
+bool CalleeCanReturn(CalleeReturns* c, const CodeImage& image, uint32_t rva) {
     const uint32_t root = AddBlock(&c->graph, image, rva);
     TakeNewBlocks(c);
     if (c->status[root] != kUndecided) {
         return c->status[root] == kReturns;
     }
     c->activeFrom = c->counter + 1;
-    return Settle(c, image, root) == Answer::Returns;
+    return DecideReturns(c, image, root) == Answer::Returns;
 }

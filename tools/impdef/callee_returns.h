@@ -6,8 +6,8 @@
 // asked about, the call is taken to return. The functions are decoded only as far as it takes
 // to find such a path, in a graph of their own; each block is decoded and settled once.
 
-#include "call_analysis.h"
 #include "code_graph.h"
+#include "code_image.h"
 
 #include <cstdint>
 #include <utility>
@@ -31,4 +31,4 @@ struct CalleeReturns {
     size_t abandoned = 0; // blocks visited by searches given up, which may be visited again
 };
 
-bool CanReturn(CalleeReturns* callees, const CodeImage& image, uint32_t rva);
+bool CalleeCanReturn(CalleeReturns* callees, const CodeImage& image, uint32_t rva);

@@ -86,7 +86,8 @@ uint32_t Little32(const unsigned char* at) {
 
 } // namespace
 
-bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn) {
+bool CallInstructionReturns(const CodeImage& image, const unsigned char* bytes,
+                            const X86Insn& insn) {
     const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
                              insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
     const std::string* import =
@@ -160,7 +161,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
         state->afterCall = (state->afterCall && IsPadding(bytes, insn)) ||
                            (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
                             ((bytes[insn.modrmAt] >> 3) & 7) == 2);
-        return CallReturns(d->image, bytes, insn) &&
+        return CallInstructionReturns(d->image, bytes, insn) &&
                !(state->afterCall && IsExportEntry(d->image, next, &d->entryGap));
     case InsnFlow::Call:
         graph->nodes[node].isCall = true;

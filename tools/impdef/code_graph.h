@@ -5,7 +5,7 @@
 // call names the function it calls, and leads on to the next instruction only if that
 // function can return.
 
-#include "call_analysis.h"
+#include "code_image.h"
 #include "rva_map.h"
 #include "table_bounds.h"
 #include "x86_decoder.h"
@@ -80,7 +80,8 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 
 // For `call [slot]`: false when the slot is that of an import that never returns.
-bool CallReturns(const CodeImage& image, const unsigned char* bytes, const X86Insn& insn);
+bool CallInstructionReturns(const CodeImage& image, const unsigned char* bytes,
+                            const X86Insn& insn);
 
 // Whether the instruction at rva is alignment padding (nop in its forms, lea or mov of a
 // register to itself, int3): what a compiler leaves after a call it knows cannot return.

@@ -15,9 +15,9 @@ constexpr const char* kEol = "\r\n";
 constexpr const char* kIndent = "    ";
 constexpr const char* kMadeUpPrefix = "Ordinal";
 
-const CallFinding kNotExamined{CallKind::NotExamined, 0, ""};
+const ConventionFinding kNotExamined{ConventionKind::NotExamined, 0, ""};
 
-const CallFinding& CallOf(const std::vector<CallFinding>& calls, size_t entry) {
+const ConventionFinding& CallOf(const std::vector<ConventionFinding>& calls, size_t entry) {
     return entry < calls.size() ? calls[entry] : kNotExamined;
 }
 
@@ -92,8 +92,8 @@ bool CanDecorate(const std::string& name, uint32_t argumentBytes) {
 }
 
 // The comment on an examined export: what its code showed.
-std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool decorated) {
-    if (call.kind == CallKind::Stdcall) {
+std::string CallComment(const ExportEntry& entry, const ConventionFinding& call, bool decorated) {
+    if (call.kind == ConventionKind::Stdcall) {
         const std::string bytes = std::to_string(call.argumentBytes);
         if (call.nameTaken) {
             return "stdcall, " + bytes +
@@ -111,7 +111,7 @@ std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool 
         return "stdcall: a Visual C++ caller needs " + StdcallName(entry.name, call.argumentBytes) +
                other + " (found in its code)";
     }
-    if (call.kind == CallKind::Unknown) {
+    if (call.kind == ConventionKind::Unknown) {
         return "calling convention unknown: " + call.reason + "; check this line";
     }
     return "";
@@ -122,22 +122,23 @@ std::string CallComment(const ExportEntry& entry, const CallFinding& call, bool 
 // returning a structure through a hidden pointer, which the decoration does not count; or
 // never returning, where no caller's stack is cleaned up after the call. It imports the same
 // export by name (lld-link refuses a shared ordinal).
-std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool writable,
+std::string SecondName(const ExportEntry& entry, const ConventionFinding& call, bool writable,
                        bool decorated, WrittenNames* written) {
     if (!writable) {
         return "";
     }
     std::string why;
     uint32_t bytes = 0;
-    if (call.kind == CallKind::PlainReturn && call.noStackArguments) {
+    if (call.kind == ConventionKind::PlainReturn && call.noStackArguments) {
         why = "the same function for a caller that declares it __stdcall: its code reads no "
               "stack argument and returns with ret";
-    } else if (call.kind == CallKind::Stdcall && call.mayReturnStructure && decorated) {
+    } else if (call.kind == ConventionKind::Stdcall && call.mayReturnStructure && decorated) {
         bytes = call.argumentBytes - 4;
         why = "the same function for a caller that declares it returning a structure: its "
               "code hands back its first argument in eax, which may be a hidden pointer that " +
               StdcallName(entry.name, bytes) + " leaves out";
-    } else if (call.kind == CallKind::Unknown && call.neverReturns && call.argumentBytes != 0) {
+    } else if (call.kind == ConventionKind::Unknown && call.neverReturns &&
+               call.argumentBytes != 0) {
         bytes = call.argumentBytes;
         why = "the same function for a caller that declares it __stdcall: it never returns, so "
               "either call works, and its code reads " +
@@ -159,7 +160,7 @@ std::string SecondName(const ExportEntry& entry, const CallFinding& call, bool w
 }
 
 // EXPORTS entry: name [@ordinal [NONAME]] [DATA] [; comment]...
-std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
+std::string EntryLine(const ExportEntry& entry, const ConventionFinding& call,
                       const std::set<std::string>& realNames, bool namesOnly,
                       WrittenNames* written) {
     const bool writable = entry.named && CanWriteDefName(entry.name);
@@ -169,7 +170,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     }
     // A .def ordinal starts at 1: an export with ordinal 0 can only be imported by name.
     const bool byOrdinal = !namesOnly && entry.ordinal != 0;
-    const bool decorate = byOrdinal && call.kind == CallKind::Stdcall && !call.nameTaken &&
+    const bool decorate = byOrdinal && call.kind == ConventionKind::Stdcall && !call.nameTaken &&
                           CanDecorate(entry.name, call.argumentBytes);
     const std::string name = !writable  ? MadeUpName(entry.ordinal, realNames)
                              : decorate ? StdcallName(entry.name, call.argumentBytes)
@@ -201,7 +202,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
     if (!namesOnly && entry.ordinal == 0) {
         AppendComment(&line, "ordinal 0 cannot be written in a .def file: imported by name");
     }
-    if (call.kind == CallKind::Stdcall || call.kind == CallKind::Unknown) {
+    if (call.kind == ConventionKind::Stdcall || call.kind == ConventionKind::Unknown) {
         AppendComment(&line, CallComment(entry, call, decorate));
     }
     return line + kEol + SecondName(entry, call, writable, decorate, written);
@@ -209,7 +210,7 @@ std::string EntryLine(const ExportEntry& entry, const CallFinding& call,
 
 } // namespace
 
-void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
+void WriteDefTo(const ExportTable& table, const std::vector<ConventionFinding>& calls,
                 const std::string& dllFileName, const std::string& machineName, bool namesOnly,
                 const TextSink& sink) {
     const std::set<std::string> realNames = WritableNames(table);
@@ -225,7 +226,7 @@ void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
     }
 }
 
-std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
+std::string WriteDef(const ExportTable& table, const std::vector<ConventionFinding>& calls,
                      const std::string& dllFileName, const std::string& machineName,
                      bool namesOnly) {
     std::string text;
@@ -234,19 +235,19 @@ std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& c
     return text;
 }
 
-DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls) {
+DefCounts CountExports(const ExportTable& table, const std::vector<ConventionFinding>& calls) {
     DefCounts counts{table.entries.size(), 0, 0, 0, 0, 0};
     for (size_t i = 0; i < table.entries.size(); ++i) {
         const ExportEntry& entry = table.entries[i];
         counts.data += entry.data ? 1 : 0;
         counts.ordinalOnly += entry.named && CanWriteDefName(entry.name) ? 0 : 1;
         counts.forwarded += entry.forwarded ? 1 : 0;
-        const CallFinding& call = CallOf(calls, i);
-        counts.stdcall += call.kind == CallKind::Stdcall && !call.nameTaken &&
+        const ConventionFinding& call = CallOf(calls, i);
+        counts.stdcall += call.kind == ConventionKind::Stdcall && !call.nameTaken &&
                                   CanDecorate(entry.name, call.argumentBytes)
                               ? 1
                               : 0;
-        counts.unknown += call.kind == CallKind::Unknown ? 1 : 0;
+        counts.unknown += call.kind == ConventionKind::Unknown ? 1 : 0;
     }
     return counts;
 }

@@ -2,7 +2,7 @@
 // Writes an export table as a module-definition (.def) file that Microsoft's LIB, LLVM's
 // tools and GNU dlltool all read. Lines end with CR LF, as Windows editors expect.
 
-#include "call_analysis.h"
+#include "convention_finding.h"
 #include "export_table.h"
 
 #include <functional>
@@ -23,15 +23,15 @@ struct DefCounts {
 // one finding per entry: a stdcall export imported by ordinal is written _name@N, which gives
 // the symbol a Visual C++ caller links against; otherwise a comment gives that name. namesOnly
 // leaves out the ordinals and every entry that has no name.
-std::string WriteDef(const ExportTable& table, const std::vector<CallFinding>& calls,
+std::string WriteDef(const ExportTable& table, const std::vector<ConventionFinding>& calls,
                      const std::string& dllFileName, const std::string& machineName,
                      bool namesOnly);
 
 // The same text handed to sink piece by piece (the header, then a line per entry), so that it
 // can be written out as it is made.
 using TextSink = std::function<void(const std::string& piece)>;
-void WriteDefTo(const ExportTable& table, const std::vector<CallFinding>& calls,
+void WriteDefTo(const ExportTable& table, const std::vector<ConventionFinding>& calls,
                 const std::string& dllFileName, const std::string& machineName, bool namesOnly,
                 const TextSink& sink);
 
-DefCounts CountExports(const ExportTable& table, const std::vector<CallFinding>& calls);
+DefCounts CountExports(const ExportTable& table, const std::vector<ConventionFinding>& calls);

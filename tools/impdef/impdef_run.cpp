@@ -4,8 +4,9 @@
 #include "command_line.h"
 #include "def_machine_mark.h"
 #include "def_writer.h"
-#include "export_calls.h"
+#include "export_conventions.h"
 #include "export_table.h"
+#include "file_code_image.h"
 #include "message_text.h"
 #include "replace_keeping_backup.h"
 #include "file_platform.h"
@@ -68,9 +69,9 @@ int Convert(const CommandOptions& options, std::string* out, std::string* err) {
         return kExitFailed;
     }
     const bool examine = !options.asExported && image.machine == kMachineI386;
-    std::vector<CallFinding> calls;
+    std::vector<ConventionFinding> calls;
     if (examine) {
-        calls = FindExportCalls(table, FileCodeImage(view, image, table));
+        calls = FindExportConventions(table, FileCodeImage(view, image, table));
     }
     const std::string fileName = options.dllPath.substr(FileNameStart(options.dllPath));
     const std::string machineName = MachineName(image.machine);

@@ -116,7 +116,8 @@ struct StateHash {
 
 struct StackWalk {
     const CodeImage& image;
-    bool stopAtRead; // only whether it reads an argument is wanted
+    CodeAnalysis* analysis;
+    WalkQuestion question;
     StackWalkMemo* memo;
     std::vector<StackState> pending;
     std::unordered_set<StackState, StateHash> seen;  // states at the targets
@@ -153,23 +154,23 @@ void Escape(StackState* s, StackAddress address) {
 }
 
 // LocalArray: an indexed address whose fixed part lies below the return address.
-enum class Place { NotStack, Stack, LocalArray, Unknown };
+enum class StackPlace { NotStack, Stack, LocalArray, Unknown };
 
 // Where a memory operand lies; espBias: how far ESP moves before the address is formed. For a
 // local array, at is where its fixed part points.
-Place PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias, StackAddress* at) {
+StackPlace PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias, StackAddress* at) {
     if (!m.present || (!Tracked(s, m.base) && !Tracked(s, m.index))) {
-        return Place::NotStack;
+        return StackPlace::NotStack;
     }
     if (Tracked(s, m.index)) {
-        return Place::Unknown;
+        return StackPlace::Unknown;
     }
     *at =
         Plus(s.regs[static_cast<size_t>(m.base)], m.displacement + (m.base == kEsp ? espBias : 0));
     if (m.index >= 0) {
-        return at->offset < 0 ? Place::LocalArray : Place::Unknown;
+        return at->offset < 0 ? StackPlace::LocalArray : StackPlace::Unknown;
     }
-    return Place::Stack;
+    return StackPlace::Stack;
 }
 
 bool HoldsFirst(const StackState& s, int reg) {
@@ -273,7 +274,7 @@ void SetSlot(StackState* s, StackAddress at, StackAddress value) {
 }
 
 // pop reg (or the pop half of leave): the saved stack address if the slot at ESP holds one.
-Effect Pop(StackState* s, int reg) {
+Effect PopRegister(StackState* s, int reg) {
     const Slot* slot = FindSlot(*s, Esp(s));
     const bool known = slot != nullptr;
     const StackAddress value = known ? slot->value : StackAddress{};
@@ -305,7 +306,7 @@ void PushRegister(StackState* s, int reg) {
 
 // mov, lea and the stack instructions that move stack addresses between registers and the
 // slot; false when the instruction is none of them.
-bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn, Place place,
+bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn, StackPlace place,
                  StackAddress at, Effect* effect) {
     const int op = insn.operand16 ? -1 : OneByteOpcode(bytes, insn);
     const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
@@ -314,17 +315,17 @@ bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn,
         PushRegister(s, op & 7);
     } else if (op >= 0x58 && op <= 0x5F) {
         s->pushed -= std::min(s->pushed, 4u);
-        *effect = Pop(s, op & 7);
+        *effect = PopRegister(s, op & 7);
     } else if (op == 0xC9) { // leave
         if (!Tracked(*s, kEbp)) {
             *effect = Effect::CannotTell;
         } else {
             Esp(s) = s->regs[kEbp];
-            *effect = Pop(s, kEbp);
+            *effect = PopRegister(s, kEbp);
         }
     } else if (op == 0x8D || (op == 0x8B && rm < 0)) { // lea reg, [m]; mov reg, [m]
-        const Slot* slot = op == 0x8B && place == Place::Stack ? FindSlot(*s, at) : nullptr;
-        if (op == 0x8D && place == Place::Stack) {
+        const Slot* slot = op == 0x8B && place == StackPlace::Stack ? FindSlot(*s, at) : nullptr;
+        if (op == 0x8D && place == StackPlace::Stack) {
             Track(s, reg, at);
         } else if (slot != nullptr) {
             Track(s, reg, slot->value);
@@ -343,7 +344,7 @@ bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn,
             Untrack(s, to);
         }
     } else if (op == 0x89 && Tracked(*s, reg)) { // mov [m], reg holding a stack address
-        if (place == Place::Stack) {
+        if (place == StackPlace::Stack) {
             SetSlot(s, at, s->regs[static_cast<size_t>(reg)]);
         } else {
             Escape(s, s->regs[static_cast<size_t>(reg)]);
@@ -363,7 +364,7 @@ bool ReadsSourceOnly(const unsigned char* bytes, const X86Insn& insn) {
 
 // What the instruction does to ESP and the registers followed, other than as a call or return.
 Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                 const MemoryOperand& m, Place place, StackAddress at) {
+                 const MemoryOperand& m, StackPlace place, StackAddress at) {
     int32_t value = 0;
     const int arithmetic = EspArithmetic(bytes, insn, &value);
     if (arithmetic == 0 || arithmetic == 5) { // add, sub
@@ -379,9 +380,9 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
         return arithmetic == 7 ? Effect::Next : Effect::CannotTell;
     }
     const int accessing = OneByteOpcode(bytes, insn);
-    if (place == Place::Stack && accessing != 0x8B && accessing != 0x8D) { // lea reads nothing
+    if (place == StackPlace::Stack && accessing != 0x8B && accessing != 0x8D) { // lea reads nothing
         ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
-    } else if (place == Place::LocalArray && accessing != 0x8B && accessing != 0x8D) {
+    } else if (place == StackPlace::LocalArray && accessing != 0x8B && accessing != 0x8D) {
         ForgetSlots(s, at, -at.offset); // any element up to the return address
     }
     Effect effect = Effect::Next;
@@ -427,7 +428,7 @@ bool Untouched(const StackState& s) {
     return !(s < fresh) && !(fresh < s);
 }
 
-void Merge(StackPaths* into, const StackPaths& from) {
+void MergePaths(StackPaths* into, const StackPaths& from) {
     into->cannotTell |= from.cannotTell;
     into->returned |= from.returned;
     into->readsArgument |= from.readsArgument;
@@ -442,8 +443,8 @@ void Merge(StackPaths* into, const StackPaths& from) {
     into->localArray |= from.localArray;
 }
 
-uint64_t MemoKey(uint32_t entry, bool stopAtRead) {
-    return uint64_t{entry} << 1 | (stopAtRead ? 1u : 0u);
+uint64_t MemoKey(uint32_t entry, WalkQuestion question) {
+    return uint64_t{entry} << 1 | (question == WalkQuestion::ReadsArgument ? 1u : 0u);
 }
 
 // A path at another export's entry that has done nothing yet goes on as the walk from there
@@ -452,11 +453,11 @@ bool TakeWalked(StackWalk* walk, const StackState& s) {
     if (walk->memo == nullptr || !Untouched(s)) {
         return false;
     }
-    const auto known = walk->memo->byEntry.find(MemoKey(s.rva, walk->stopAtRead));
+    const auto known = walk->memo->byEntry.find(MemoKey(s.rva, walk->question));
     if (known == walk->memo->byEntry.end()) {
         return false;
     }
-    Merge(&walk->found, known->second);
+    MergePaths(&walk->found, known->second);
     return true;
 }
 
@@ -472,7 +473,7 @@ bool NewStateAtTarget(StackWalk* walk, const StackState& s) {
 }
 
 // A path continues at a jump or branch target, unless it was there in the same state.
-void Push(StackWalk* walk, const StackState& s) {
+void QueuePath(StackWalk* walk, const StackState& s) {
     walk->targets.insert(s.rva);
     if (!(IsExportEntry(walk->image, s.rva, &walk->entryGap) && TakeWalked(walk, s)) &&
         NewStateAtTarget(walk, s)) {
@@ -526,7 +527,8 @@ void Return(StackWalk* walk, StackState& s) {
         walk->found.returned = true;
         walk->found.readsArgument |= s.readsArgument;
         walk->found.returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
-        walk->found.settled |= !walk->stopAtRead && !walk->found.returnsFirst;
+        walk->found.settled |=
+            walk->question == WalkQuestion::ReturnsFirst && !walk->found.returnsFirst;
         walk->found.firstWritten = std::max(walk->found.firstWritten, s.firstWritten);
         walk->found.firstEscapes |= s.firstEscapes;
     }
@@ -559,32 +561,32 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
     const MemoryOperand m = MemoryOf(bytes, insn);
     const int op = OneByteOpcode(bytes, insn);
     StackAddress at;
-    const Place place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
-    if (place == Place::Unknown) {
+    const StackPlace place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
+    if (place == StackPlace::Unknown) {
         walk->found.cannotTell = true;
         return;
     }
-    walk->found.localArray |= place == Place::LocalArray;
+    walk->found.localArray |= place == StackPlace::LocalArray;
     const StackAddress esp = s.regs[kEsp];
-    if (place == Place::Stack && at.slack == esp.slack && at.offset >= esp.offset &&
+    if (place == StackPlace::Stack && at.slack == esp.slack && at.offset >= esp.offset &&
         (op == 0x89 || op == 0xC7 || op == 0x88 || op == 0xC6)) {
         const int32_t end = at.offset - esp.offset + AccessSize(bytes, insn);
         s.stored = std::max(s.stored, static_cast<uint32_t>(std::min(end, 0xFFFF)));
     }
-    if (place == Place::Stack && op != 0x8D) {
+    if (place == StackPlace::Stack && op != 0x8D) {
         s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
         NoteArgumentRead(&walk->found, s, at, AccessSize(bytes, insn));
     }
     walk->found.vagueRead |= s.argumentsEscape;
-    const bool exact = place == Place::Stack && at.slack == 0;
+    const bool exact = place == StackPlace::Stack && at.slack == 0;
     TrackFirstArgument(&s, bytes, insn, m, exact && at.offset == kFirstArgument,
-                       place == Place::Stack && at == s.regs[kEsp]);
+                       place == StackPlace::Stack && at == s.regs[kEsp]);
     const StackAddress espBefore = s.regs[kEsp];
     if (MoveStack(&s, bytes, insn, m, place, at) == Effect::CannotTell) {
         walk->found.cannotTell = true;
         return;
     }
-    if (walk->stopAtRead && s.readsArgument && !s.guessed) {
+    if (walk->question == WalkQuestion::ReadsArgument && s.readsArgument && !s.guessed) {
         walk->found.certainRead = true;
         return;
     }
@@ -597,7 +599,7 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
     case InsnFlow::Next:
         if (IsIndirectCall(bytes, insn)) {
             AfterCall(&s);
-            if (!CallReturns(walk->image, bytes, insn)) {
+            if (!CallInstructionReturns(walk->image, bytes, insn)) {
                 End(walk, s); // an import that never returns
                 return;
             }
@@ -609,15 +611,15 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
         taken.rva = target;
         walk->targets.insert(target); // for the fall-through to meet it as a target
         FallThrough(walk, s, next);
-        Push(walk, taken);
+        QueuePath(walk, taken);
         return;
     }
     case InsnFlow::Jump:
         s.rva = target;
-        Push(walk, s);
+        QueuePath(walk, s);
         return;
     case InsnFlow::Call: {
-        if (!FunctionCanReturn(walk->image, target)) {
+        if (!CalleeCanReturn(&walk->analysis->callees, walk->image, target)) {
             AfterCall(&s); // what it is handed counts
             End(walk, s);  // a call that never returns
             return;
@@ -640,11 +642,11 @@ void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86I
         }
         break;
     case InsnFlow::JumpTable:
-        if (JumpTableTargets(walk->image, s.rva, &walk->tableTargets)) {
+        if (TableJumpTargets(walk->analysis->graph, s.rva, &walk->tableTargets)) {
             for (uint32_t to : walk->tableTargets) {
                 StackState taken = s;
                 taken.rva = to;
-                Push(walk, taken);
+                QueuePath(walk, taken);
             }
             return;
         }
@@ -667,7 +669,8 @@ bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperan
 }
 
 // Settles what the last call popped, when this instruction is the first to use ESP after it.
-void Settle(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
+void SettleCalleePop(StackWalk* walk, StackState& s, const unsigned char* bytes,
+                     const X86Insn& insn) {
     int32_t value = 0;
     if ((s.calleePop == 0 && s.calleeStored == 0) || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
         Step(walk, s, bytes, insn);
@@ -714,9 +717,9 @@ bool OutOfSteps(StackWalkMemo* memo) {
 
 } // namespace
 
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
-                                      StackWalkMemo* memo) {
-    StackWalk walk{image, stopAtRead, memo, {}, {}, {}, {}, {}, {}, {}};
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, CodeAnalysis* analysis,
+                                      uint32_t entry, WalkQuestion question, StackWalkMemo* memo) {
+    StackWalk walk{image, analysis, question, memo, {}, {}, {}, {}, {}, {}, {}};
     StackPaths& found = walk.found;
     StackState start;
     start.rva = entry;
@@ -739,10 +742,10 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bo
             found.cannotTell = true;
             break;
         }
-        Settle(&walk, s, bytes, insn);
+        SettleCalleePop(&walk, s, bytes, insn);
     }
     if (memo != nullptr) {
-        memo->byEntry[MemoKey(entry, stopAtRead)] = found;
+        memo->byEntry[MemoKey(entry, question)] = found;
     }
     // Structures of 1, 2, 4 or 8 bytes come back in EAX (and EDX), not through a pointer.
     const uint8_t written = found.firstWritten;

@@ -5,7 +5,8 @@
 // of ESP, ESP copied to another register than the EBP frame, an indirect jump, too much code)
 // makes the answer "cannot tell".
 
-#include "call_analysis.h"
+#include "code_image.h"
+#include "return_paths.h"
 
 #include <cstdint>
 #include <unordered_map>
@@ -30,7 +31,7 @@ struct StackPaths {
     bool returnsFirst = true;
     uint8_t firstWritten = 0;
     bool firstEscapes = false;
-    bool certainRead = false; // stopAtRead: a path without guesses read one
+    bool certainRead = false; // ReadsArgument: a path without guesses read one
     bool settled = false;     // otherwise: a return that does not hand back the first argument
     // The highest byte of the arguments read, as an offset from the entry's ESP: on paths
     // without guesses, and on guessed paths; a read or an address that cannot be placed exactly.
@@ -54,9 +55,14 @@ struct StackWalkMemo {
     size_t stepsLeft = ~size_t{0};
 };
 
-// stopAtRead: only whether it reads an argument is wanted; the walk stops at the first read on
-// a path that rests on no guess of what a callee popped (returnsFirst is then false).
-// Otherwise only returnsFirst is wanted, and the walk stops at the first return that does not
-// hand back the first argument (readsArgument is then true).
-StackArgumentUse FindStackArgumentUse(const CodeImage& image, uint32_t entry, bool stopAtRead,
+// The one question a walk answers. ReadsArgument: the walk stops at the first read on a path
+// that rests on no guess of what a callee popped (returnsFirst is then false). ReturnsFirst:
+// the walk stops at the first return that does not hand back the first argument
+// (readsArgument is then true).
+enum class WalkQuestion { ReadsArgument, ReturnsFirst };
+
+// analysis: the code graph (its jump tables) and the functions called, which the walk asks
+// whether they return.
+StackArgumentUse FindStackArgumentUse(const CodeImage& image, CodeAnalysis* analysis,
+                                      uint32_t entry, WalkQuestion question,
                                       StackWalkMemo* memo = nullptr);

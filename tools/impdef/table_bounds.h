@@ -6,7 +6,7 @@
 // bounds the copies of what it compares too, shifted ones included (`mov eax, esi; shr eax,
 // 16; cmp esi, 0x10FFFF`).
 
-#include "call_analysis.h"
+#include "code_image.h"
 #include "x86_decoder.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "call_analysis.h"
-#include "code_image.h"
+#include "calling_convention.h"
+#include "code_image_of.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +11,14 @@ namespace {
 struct AnalysisCase {
     const char* what;
     std::vector<unsigned char> code; // the function starts at its first byte
-    CallKind kind;
+    ConventionKind kind;
     uint32_t argumentBytes;
     const char* reason; // start of the reason, for Unknown
     std::vector<uint32_t> otherEntries;
 };
 
-constexpr CallKind S = CallKind::Stdcall, P = CallKind::PlainReturn, U = CallKind::Unknown;
+constexpr ConventionKind S = ConventionKind::Stdcall, P = ConventionKind::PlainReturn,
+                         U = ConventionKind::Unknown;
 
 const AnalysisCase kCases[] = {
     {"ret 8", {0xC2, 0x08, 0x00}, S, 8, "", {}},
@@ -322,7 +323,9 @@ TEST(CallAnalysis, FollowsEveryPathToItsReturn) {
         std::vector<uint32_t> entries = c.otherEntries;
         entries.push_back(kCodeRva);
         std::sort(entries.begin(), entries.end());
-        const CallFinding finding = FindCallKind(CodeImageOf(c.code, entries), kCodeRva);
+        CodeAnalysis analysis;
+        const ConventionFinding finding =
+            FindConvention(CodeImageOf(c.code, entries), &analysis, kCodeRva);
         EXPECT_EQ(finding.kind, c.kind);
         EXPECT_EQ(finding.argumentBytes, c.argumentBytes);
         EXPECT_EQ(finding.reason.rfind(c.reason, 0), 0u) << finding.reason;
@@ -335,12 +338,13 @@ TEST(CallAnalysis, NamesTheInstructionBudget) {
     std::vector<unsigned char> code(3000, 0x90);
     code.push_back(0xC3);
     CodeImage image = CodeImageOf(code, {kCodeRva, kCodeRva + 2000});
+    CodeAnalysis analysis;
     image.instructionBudget = 2000;
-    EXPECT_EQ(FindCallKind(image, kCodeRva + 2000).kind, CallKind::PlainReturn);
-    const CallFinding late = FindCallKind(image, kCodeRva);
-    EXPECT_EQ(late.kind, CallKind::Unknown);
+    EXPECT_EQ(FindConvention(image, &analysis, kCodeRva + 2000).kind, ConventionKind::PlainReturn);
+    const ConventionFinding late = FindConvention(image, &analysis, kCodeRva);
+    EXPECT_EQ(late.kind, ConventionKind::Unknown);
     EXPECT_EQ(late.reason, "it has more code than the 2000 instructions followed in this DLL");
-    EXPECT_EQ(FindCallKind(image, kCodeRva + 2000).kind, CallKind::PlainReturn);
+    EXPECT_EQ(FindConvention(image, &analysis, kCodeRva + 2000).kind, ConventionKind::PlainReturn);
 }
 
 // A table of 256 entries indexed by a byte load, every case ret 4.
@@ -359,8 +363,10 @@ TEST(CallAnalysis, BoundsATableByAByteLoadedIntoAClearedRegister) {
         0xCC, 0xCC, 0xCC,                               // padding
         0x1B, 0x10, 0x00, 0x10, 0x1E, 0x10, 0x00, 0x10, // T1: case 0, case 1
         0x00, 0x01, 0x00, 0x00};                        // T2, then what T1 would run into
-    const CallFinding finding = FindCallKind(CodeImageOf(code, {kCodeRva}), kCodeRva);
-    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    CodeAnalysis analysis;
+    const ConventionFinding finding =
+        FindConvention(CodeImageOf(code, {kCodeRva}), &analysis, kCodeRva);
+    EXPECT_EQ(finding.kind, ConventionKind::Stdcall) << finding.reason;
     EXPECT_EQ(finding.argumentBytes, 4u);
 }
 
@@ -381,8 +387,9 @@ TEST(CallAnalysis, EndsAGuessedTableAtAnEntryThatIsNoCode) {
     CodeImage image = CodeImageOf(code, {kCodeRva});
     image.codeStart = kCodeRva;
     image.codeEnd = kCodeRva + static_cast<uint32_t>(code.size());
-    const CallFinding finding = FindCallKind(image, kCodeRva);
-    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    CodeAnalysis analysis;
+    const ConventionFinding finding = FindConvention(image, &analysis, kCodeRva);
+    EXPECT_EQ(finding.kind, ConventionKind::Stdcall) << finding.reason;
     EXPECT_EQ(finding.argumentBytes, 4u);
 }
 
@@ -394,8 +401,10 @@ TEST(CallAnalysis, BoundsATableByAByteLoad) {
         code.insert(code.end(), {0x0D, 0x10, 0x00, 0x10});
     }
     code.insert(code.end(), {0x00, 0x00, 0x00, 0x00}); // entry 256: no code
-    const CallFinding finding = FindCallKind(CodeImageOf(code, {kCodeRva}), kCodeRva);
-    EXPECT_EQ(finding.kind, CallKind::Stdcall) << finding.reason;
+    CodeAnalysis analysis;
+    const ConventionFinding finding =
+        FindConvention(CodeImageOf(code, {kCodeRva}), &analysis, kCodeRva);
+    EXPECT_EQ(finding.kind, ConventionKind::Stdcall) << finding.reason;
     EXPECT_EQ(finding.argumentBytes, 4u);
 }
 

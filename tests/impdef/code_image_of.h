@@ -2,7 +2,7 @@
 // Code for the analyses' tests: an image whose only section, executable, holds the bytes of a
 // case at kCodeRva, with three import slots the cases call and jump through.
 
-#include "call_analysis.h"
+#include "code_image.h"
 
 #include <cstdint>
 #include <vector>

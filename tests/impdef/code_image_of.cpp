@@ -1,4 +1,4 @@
-#include "code_image.h"
+#include "code_image_of.h"
 
 #include <algorithm>
 

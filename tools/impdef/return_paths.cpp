@@ -1,27 +1,10 @@
-#include "call_analysis.h"
-
-#include "argument_registers.h"
-#include "callee_returns.h"
-#include "code_graph.h"
+#include "return_paths.h"
 
 #include <algorithm>
 
 namespace {
 
 constexpr uint8_t kMany = 3; // more than the two values kept
-
-// The ends of all paths from a node, kept to a fixed size: the two smallest N of `ret N`, the
-// two imports of lowest slot address, the unknown end of lowest RVA. Merging is the same in
-// any order, so every entry into the same code gets the same summary.
-struct Outcomes {
-    uint32_t unknownRva = kNoRva;
-    uint32_t reason = 0;
-    uint32_t pops[2] = {0, 0};
-    uint32_t imports[2] = {0, 0};
-    uint8_t popCount = 0;
-    uint8_t importCount = 0;
-    bool plainReturn = false;
-};
 
 // Adds value to the smallest two of a set; count saturates at kMany.
 void AddSmallest(uint32_t (&kept)[2], uint8_t* count, uint32_t value, bool more) {
@@ -42,7 +25,7 @@ void AddSmallest(uint32_t (&kept)[2], uint8_t* count, uint32_t value, bool more)
     }
 }
 
-void Merge(Outcomes* into, const Outcomes& from) {
+void MergeOutcomes(Outcomes* into, const Outcomes& from) {
     for (uint8_t i = 0; i < std::min<uint8_t>(from.popCount, 2); ++i) {
         AddSmallest(into->pops, &into->popCount, from.pops[i], from.popCount == kMany);
     }
@@ -87,24 +70,6 @@ Outcomes OwnEnd(const CodeNode& node) {
 }
 
 } // namespace
-
-struct CodeAnalysis {
-    CodeGraph graph;
-    CalleeReturns callees;            // the functions called, as far as decoded
-    std::vector<uint8_t> callReturns; // by node: a call's function can return
-    std::vector<uint8_t> summed;      // by node: its outcomes are known
-    std::vector<uint32_t> outcomeOf;  // by node: index into outcomes, which most nodes share
-    std::vector<Outcomes> outcomes;
-    std::vector<uint32_t> local; // by node: its index in the current search, or kNoNode
-    // Scratch of the searches, kept to spare each export its allocations.
-    std::vector<uint32_t> order, low, stack, found;
-    std::vector<uint8_t> done;
-    std::vector<std::pair<uint32_t, uint32_t>> path; // node, next edge to look at
-};
-
-std::shared_ptr<CodeAnalysis> NewCodeAnalysis() {
-    return std::make_shared<CodeAnalysis>();
-}
 
 namespace {
 
@@ -229,12 +194,12 @@ void SumUp(CodeAnalysis* a, const std::vector<uint32_t>& scope) {
         Outcomes sum;
         uint32_t shared = kNoNode; // a successor's outcomes, which the sum often equals
         for (uint32_t m : members) {
-            Merge(&sum, OwnEnd(a->graph.nodes[m]));
+            MergeOutcomes(&sum, OwnEnd(a->graph.nodes[m]));
             for (uint32_t i = 0; i < LiveEdges(*a, m); ++i) {
                 const uint32_t v = Edge(*a, m, i);
                 if (outside(v)) {
                     shared = a->outcomeOf[v];
-                    Merge(&sum, a->outcomes[shared]);
+                    MergeOutcomes(&sum, a->outcomes[shared]);
                 }
             }
         }
@@ -269,74 +234,43 @@ std::string ImportList(const CodeImage& image, const Outcomes& o) {
 
 // The paths that return decide; tail jumps to imports pop what the import pops, which the
 // code does not show, so they count only when no path returns.
-CallFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcomes& o) {
+ConventionFinding Verdict(const CodeImage& image, const CodeAnalysis& a, const Outcomes& o) {
     if (o.unknownRva != kNoRva) {
-        return {CallKind::Unknown, 0, a.graph.reasons[o.reason]};
+        return {ConventionKind::Unknown, 0, a.graph.reasons[o.reason]};
     }
     if (o.popCount == 0) {
         if (o.plainReturn) {
-            return {CallKind::PlainReturn, 0, ""};
+            return {ConventionKind::PlainReturn, 0, ""};
         }
         if (o.importCount != 0) {
-            return {CallKind::Unknown, 0, "it leaves through " + ImportList(image, o)};
+            return {ConventionKind::Unknown, 0, "it leaves through " + ImportList(image, o)};
         }
-        CallFinding never{CallKind::Unknown, 0, "no return found (it never returns)"};
+        ConventionFinding never{ConventionKind::Unknown, 0, "no return found (it never returns)"};
         never.neverReturns = true;
         return never;
     }
     const std::string rets = RetList(o.pops, o.popCount);
     if (o.plainReturn) {
-        return {CallKind::Unknown, 0, "it returns both with ret and " + rets};
+        return {ConventionKind::Unknown, 0, "it returns both with ret and " + rets};
     }
     if (o.popCount > 1 || o.pops[0] % 4 != 0) {
-        return {CallKind::Unknown, 0, "it returns with " + rets};
+        return {ConventionKind::Unknown, 0, "it returns with " + rets};
     }
-    return {CallKind::Stdcall, o.pops[0], ""};
+    return {ConventionKind::Stdcall, o.pops[0], ""};
 }
 
 } // namespace
 
-bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap) {
-    if (rva >= gap->from && rva < gap->to) {
-        return false;
-    }
-    const auto next = std::lower_bound(image.entries.begin(), image.entries.end(), rva);
-    if (next != image.entries.end() && *next == rva) {
-        return true;
-    }
-    gap->from = next == image.entries.begin() ? 0 : *(next - 1) + 1;
-    gap->to = next == image.entries.end() ? UINT32_MAX : *next;
-    return false;
-}
-
-CallFinding FindReturnKind(const CodeImage& image, uint32_t entry) {
-    CodeAnalysis& a = *image.analysis;
+ConventionFinding FindReturnKind(const CodeImage& image, CodeAnalysis* analysis, uint32_t entry) {
+    CodeAnalysis& a = *analysis;
     const uint32_t node = DecodeCode(&a.graph, image, entry);
     a.summed.resize(a.graph.nodes.size(), 0);
     const std::vector<uint32_t>& scope = Unsummed(&a, node);
     a.callReturns.resize(a.graph.nodes.size(), 0);
     for (uint32_t u : scope) {
         const CodeNode& n = a.graph.nodes[u];
-        a.callReturns[u] = n.isCall && CanReturn(&a.callees, image, n.detail);
+        a.callReturns[u] = n.isCall && CalleeCanReturn(&a.callees, image, n.detail);
     }
     SumUp(&a, scope);
     return Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
-}
-
-CallFinding FindCallKind(const CodeImage& image, uint32_t entry) {
-    CallFinding finding = FindReturnKind(image, entry);
-    if (finding.kind == CallKind::Stdcall && ReadsArgumentRegisters(image, entry)) {
-        finding = {CallKind::Unknown, 0,
-                   "it returns with ret " + std::to_string(finding.argumentBytes) +
-                       " but reads ecx or edx before setting them (fastcall or thiscall?)"};
-    }
-    return finding;
-}
-
-bool FunctionCanReturn(const CodeImage& image, uint32_t rva) {
-    return CanReturn(&image.analysis->callees, image, rva);
-}
-
-bool JumpTableTargets(const CodeImage& image, uint32_t rva, std::vector<uint32_t>* targets) {
-    return TableJumpTargets(image.analysis->graph, rva, targets);
 }
