@@ -12,7 +12,7 @@ struct UseCase {
     uint8_t writes; // of ECX and EDX only
 };
 
-constexpr uint8_t C = kEcx, D = kEdx, CD = kEcx | kEdx;
+constexpr uint8_t C = RegisterMask(kEcx), D = RegisterMask(kEdx), CD = kArgumentRegisters;
 
 const UseCase kCases[] = {
     {{0x8B, 0xC1}, C, 0},                    // mov eax, ecx

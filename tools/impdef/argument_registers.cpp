@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int kMaxEntryInsns = 64;
-constexpr int kEax = 0, kEcxNumber = 1, kEdxNumber = 2, kEbx = 3, kEsi = 6, kEdi = 7;
 constexpr int8_t kNoBase = -1;
 constexpr int kMaxBases = 4; // the entry's ESP and three realignments (and esp, -N)
 constexpr int64_t kAllAbove = INT64_MAX / 4;
@@ -38,7 +37,7 @@ struct FrameByte {
 
 struct Flow {
     Value regs[8];
-    uint8_t untouched = kEcx | kEdx; // still the caller's, never written
+    uint8_t untouched = kArgumentRegisters; // still the caller's, never written
     std::vector<FrameByte> frame;
     // Where each base lies from the entry's ESP, [low, high]: `and esp, -N` moves ESP down by
     // up to N - 1 bytes.
@@ -627,7 +626,7 @@ int64_t ArgumentBytesOf(const CodeImage& image, CodeAnalysis* analysis, uint32_t
 // Whether a value ECX or EDX held on entry reaches a use on the straight path from the entry.
 bool ValueReachesUse(const CodeImage& image, CodeAnalysis* analysis, uint32_t rva) {
     Flow f;
-    f.regs[kEcxNumber].taint = f.regs[kEdxNumber].taint = 0xF;
+    f.regs[kEcx].taint = f.regs[kEdx].taint = 0xF;
     f.regs[kEsp].base = 0;
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && Live(f, true); ++i) {
@@ -666,7 +665,7 @@ bool ValueReachesUse(const CodeImage& image, CodeAnalysis* analysis, uint32_t rv
         case InsnFlow::Return:
         case InsnFlow::ReturnPop:
             return f.regs[kEax].taint != 0 ||
-                   (f.regs[kEdxNumber].taint != 0 && (f.untouched & kEdx) == 0);
+                   (f.regs[kEdx].taint != 0 && (f.untouched & RegisterMask(kEdx)) == 0);
         case InsnFlow::Stop:
             return false;
         default:
@@ -688,7 +687,7 @@ uint8_t PushedRegister(const unsigned char* bytes, const X86Insn& insn) {
 bool ReadsBeforeSetting(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
     CodeWindow window;
-    for (int i = 0; i < kMaxEntryInsns && (set & (kEcx | kEdx)) != (kEcx | kEdx); ++i) {
+    for (int i = 0; i < kMaxEntryInsns && (set & kArgumentRegisters) != kArgumentRegisters; ++i) {
         size_t got = 0;
         const unsigned char* bytes = CodeAt(image, &window, rva, &got);
         X86Insn insn; // DecodeX86 sets every field first
@@ -696,7 +695,7 @@ bool ReadsBeforeSetting(const CodeImage& image, uint32_t rva) {
             return false;
         }
         const RegisterUse use = RegistersUsed(bytes, insn);
-        if (((use.reads | PushedRegister(bytes, insn)) & ~set & (kEcx | kEdx)) != 0) {
+        if (((use.reads | PushedRegister(bytes, insn)) & ~set & kArgumentRegisters) != 0) {
             return true;
         }
         set |= use.writes;

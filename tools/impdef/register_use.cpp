@@ -65,10 +65,10 @@ RegisterUse GroupThree(unsigned char op, const ModRmFields& o) {
     const bool byte = op == 0xF6;
     const uint8_t rm = static_cast<uint8_t>(RmReg(o, byte) | o.memory);
     if (o.reg >= 4 && o.reg <= 5) { // mul, imul: EDX:EAX = EAX * r/m
-        return {static_cast<uint8_t>(rm | Reg32(0)), kEdx};
+        return {static_cast<uint8_t>(rm | Reg32(0)), RegisterMask(kEdx)};
     }
     if (o.reg >= 6) { // div, idiv
-        return {static_cast<uint8_t>(rm | Reg32(0) | (byte ? 0 : kEdx)), 0};
+        return {static_cast<uint8_t>(rm | Reg32(0) | (byte ? 0 : RegisterMask(kEdx))), 0};
     }
     return {rm, 0};
 }
@@ -113,7 +113,7 @@ RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn)
     case 0x6B: // imul reg, r/m, imm
         return {static_cast<uint8_t>(RmReg(o, false) | o.memory), RegReg(o, false)};
     case 0x99: // cdq
-        return {1, kEdx};
+        return {1, RegisterMask(kEdx)};
     case 0x98: // cwde
         return {1, 1};
     case 0xA0:
@@ -140,7 +140,7 @@ RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn)
                 0};
     case 0xD2:
     case 0xD3: // shifts by CL
-        return {static_cast<uint8_t>(RmReg(o, op == 0xD2) | o.memory | kEcx), 0};
+        return {static_cast<uint8_t>(RmReg(o, op == 0xD2) | o.memory | RegisterMask(kEcx)), 0};
     case 0xF6:
     case 0xF7:
         return GroupThree(op, o);
@@ -148,16 +148,17 @@ RegisterUse OneByte(unsigned char op, const ModRmFields& o, const X86Insn& insn)
     case 0xE1:
     case 0xE2:
     case 0xE3: // loop, jecxz
-        return {kEcx, 0};
+        return {RegisterMask(kEcx), 0};
     case 0xFF: // inc, dec, call, jmp through r/m; a push of it tells nothing; a call leaves
                // EAX, ECX and EDX to the callee
         return {static_cast<uint8_t>((o.reg == 6 ? 0 : RmReg(o, false)) | o.memory),
-                static_cast<uint8_t>(o.reg == 2 ? 1 | kEcx | kEdx : 0)};
+                static_cast<uint8_t>(o.reg == 2 ? 1 | RegisterMask(kEcx) | RegisterMask(kEdx) : 0)};
     default:
         break;
     }
     const bool stringOp = (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF);
-    return {static_cast<uint8_t>(o.memory | (stringOp && insn.repeated ? kEcx : 0)), 0};
+    return {static_cast<uint8_t>(o.memory | (stringOp && insn.repeated ? RegisterMask(kEcx) : 0)),
+            0};
 }
 
 RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
@@ -172,7 +173,9 @@ RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
         return {static_cast<uint8_t>(reg | RmReg(o, false) | o.memory), 0};
     }
     if (op == 0xA5 || op == 0xAD) { // shld, shrd by CL
-        return {static_cast<uint8_t>(RegReg(o, false) | RmReg(o, false) | o.memory | kEcx), 0};
+        return {static_cast<uint8_t>(RegReg(o, false) | RmReg(o, false) | o.memory |
+                                     RegisterMask(kEcx)),
+                0};
     }
     if (op >= 0x90 && op <= 0x9F) { // setcc
         return {o.memory, RmReg(o, true)};
@@ -199,7 +202,7 @@ RegisterUse TwoByte(unsigned char op, const ModRmFields& o) {
     case 0xC7: // cmpxchg8b compares EDX:EAX and stores ECX:EBX
         return {static_cast<uint8_t>(o.memory | (o.reg == 1 ? 0x0F : 0)), 0};
     case 0xA2: // cpuid
-        return {1 | kEcx, 0x0F};
+        return {1 | RegisterMask(kEcx), 0x0F};
     default:
         break;
     }

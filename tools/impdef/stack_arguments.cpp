@@ -26,7 +26,6 @@ constexpr uint32_t kMaxCalleePop = 64;
 // The most `and esp, mask` may move ESP (a page).
 constexpr uint32_t kMaxSlack = 4095;
 
-constexpr uint8_t kEaxBit = 1, kCallerSaved = 0x07; // EAX, ECX, EDX
 constexpr int32_t kFirstArgument = 4; // offset from the entry's ESP; the return address is at 0
 
 // An address in the function's stack, as its offset from ESP at the entry. After `and esp,
@@ -526,7 +525,7 @@ void Return(StackWalk* walk, StackState& s) {
         }
         walk->found.returned = true;
         walk->found.readsArgument |= s.readsArgument;
-        walk->found.returnsFirst &= (s.holdsFirst & kEaxBit) != 0;
+        walk->found.returnsFirst &= (s.holdsFirst & RegisterMask(kEax)) != 0;
         walk->found.settled |=
             walk->question == WalkQuestion::ReturnsFirst && !walk->found.returnsFirst;
         walk->found.firstWritten = std::max(walk->found.firstWritten, s.firstWritten);

@@ -3,11 +3,10 @@
 // how many bytes it pushes or pops, an immediate added to ESP. For following ESP through a
 // function (stack_arguments.cpp).
 
+#include "registers.h"
 #include "x86_decoder.h"
 
 #include <cstdint>
-
-constexpr int kEsp = 4, kEbp = 5;
 
 struct MemoryOperand {
     bool present = false;

@@ -8,7 +8,6 @@ namespace {
 
 constexpr uint32_t kMaxByteTable = 1024;
 constexpr uint8_t kAllRegisters = 0xFF;
-constexpr uint8_t kEax = 1;
 
 struct ModRm {
     unsigned mod, reg, rm;
@@ -234,7 +233,8 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
             writes |= static_cast<uint8_t>((extension ? 0u : 1u << m.reg) |
                                            (m.mod == 3 && !x87 ? 1u << m.rm : 0u));
         }
-        return x87 && bytes[insn.modrmAt] == 0xE0 ? writes | kEax : writes; // fnstsw ax
+        return x87 && bytes[insn.modrmAt] == 0xE0 ? writes | RegisterMask(kEax)
+                                                  : writes; // fnstsw ax
     }
     if (insn.map == InsnMap::TwoByte) {
         const unsigned char op2 = bytes[insn.opcodeAt + 1];
@@ -246,7 +246,8 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
                             op == 0xA9 || op == 0xE9 || op == 0xEB || op == 0xC2 || op == 0xC3 ||
                             op == 0xCC || op == 0xF5 || (op >= 0xF8 && op <= 0xFD);
     if (op < 0x40 && ((op & 7) == 4 || (op & 7) == 5)) {
-        return writes | ((op >> 3) == 7 ? 0 : kEax); // arithmetic on AL or EAX with a constant
+        return writes |
+               ((op >> 3) == 7 ? 0 : RegisterMask(kEax)); // arithmetic on AL or EAX with a constant
     }
     return understood ? writes : kAllRegisters;
 }
@@ -394,7 +395,7 @@ void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& i
     }
     bounds->comparedNow = false;
     if (insn.flow == InsnFlow::Call) {
-        Forget(bounds, kEax | kEcx | kEdx);
+        Forget(bounds, kCallerSaved);
     } else if (!Bounds(reads, bytes, insn, bounds) && bounds->known != 0) {
         Forget(bounds, MayWrite(bytes, insn)); // MayWrite costs: asked only when it matters
     }
