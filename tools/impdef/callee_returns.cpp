@@ -100,7 +100,7 @@ bool CallNodeLeadsOn(CalleeReturns* c, const CodeImage& image, uint32_t u) {
     if (!PaddingAt(image, c->graph.nodes[c->graph.edges[c->graph.nodes[u].firstEdge]].rva)) {
         return true;
     }
-    const uint32_t callee = AddBlock(&c->graph, image, c->graph.nodes[u].detail);
+    const uint32_t callee = AddBlock(&c->graph, image, c->graph.nodes[u].callee);
     TakeNewBlocks(c);
     if (c->status[callee] != kUndecided) {
         return c->status[callee] == kReturns;

@@ -28,7 +28,7 @@ struct Decoder {
 
 void SetUnknown(CodeGraph* graph, uint32_t node, std::string reason) {
     graph->nodes[node].end = PathEnd::Unknown;
-    graph->nodes[node].detail = static_cast<uint32_t>(graph->reasons.size());
+    graph->nodes[node].reasonIndex = static_cast<uint32_t>(graph->reasons.size());
     graph->reasons.push_back(std::move(reason));
 }
 
@@ -143,7 +143,7 @@ void JumpThroughPointer(Decoder* d, uint32_t node, uint32_t slot) {
         SetUnknown(d->graph, node, "it leaves through an import or a function pointer");
     } else if (!ImportNeverReturns(*import)) {
         d->graph->nodes[node].end = PathEnd::Import;
-        d->graph->nodes[node].detail = slot;
+        d->graph->nodes[node].importSlot = slot;
     }
 }
 
@@ -165,7 +165,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
                !(state->afterCall && IsExportEntry(d->image, next, &d->entryGap));
     case InsnFlow::Call:
         graph->nodes[node].isCall = true;
-        graph->nodes[node].detail = target;
+        graph->nodes[node].callee = target;
         state->afterCall = true;
         FallThrough(d, next, *state);
         return false;
@@ -174,7 +174,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
         return false;
     case InsnFlow::ReturnPop:
         graph->nodes[node].end = insn.popBytes == 0 ? PathEnd::PlainReturn : PathEnd::ReturnPop;
-        graph->nodes[node].detail = insn.popBytes;
+        graph->nodes[node].popBytes = insn.popBytes;
         return false;
     case InsnFlow::Jump:
         state->afterCall = false;

@@ -22,9 +22,13 @@ constexpr uint32_t kNoNode = ~0u;
 struct CodeNode {
     uint32_t rva;
     uint32_t firstEdge; // the nodes it leads on to: edges[firstEdge, firstEdge + edgeCount)
-    uint32_t detail;    // ReturnPop: N; Import: the slot's address; Unknown: index into
-                        // reasons; a call: the RVA it calls, and its one edge, if any, is the
-                        // instruction after the call
+    // What its end or its call names; a call's one edge, if any, is the instruction after it.
+    union {
+        uint32_t popBytes;    // ReturnPop: N
+        uint32_t importSlot;  // Import: the slot's address
+        uint32_t reasonIndex; // Unknown: into reasons
+        uint32_t callee;      // isCall: the RVA it calls
+    };
     uint16_t edgeCount;
     PathEnd end;
     bool isCall;

@@ -54,14 +54,14 @@ Outcomes OwnEnd(const CodeNode& node) {
         own.plainReturn = true;
         break;
     case PathEnd::ReturnPop:
-        AddSmallest(own.pops, &own.popCount, node.detail, false);
+        AddSmallest(own.pops, &own.popCount, node.popBytes, false);
         break;
     case PathEnd::Import:
-        AddSmallest(own.imports, &own.importCount, node.detail, false);
+        AddSmallest(own.imports, &own.importCount, node.importSlot, false);
         break;
     case PathEnd::Unknown:
         own.unknownRva = node.rva == kNoRva ? kNoRva - 1 : node.rva; // kNoRva means none
-        own.reason = node.detail;
+        own.reason = node.reasonIndex;
         break;
     case PathEnd::None:
         break;
@@ -269,7 +269,7 @@ ConventionFinding FindReturnKind(const CodeImage& image, CodeAnalysis* analysis,
     a.callReturns.resize(a.graph.nodes.size(), 0);
     for (uint32_t u : scope) {
         const CodeNode& n = a.graph.nodes[u];
-        a.callReturns[u] = n.isCall && CalleeCanReturn(&a.callees, image, n.detail);
+        a.callReturns[u] = n.isCall && CalleeCanReturn(&a.callees, image, n.callee);
     }
     SumUp(&a, scope);
     return Verdict(image, a, a.outcomes[a.outcomeOf[node]]);
