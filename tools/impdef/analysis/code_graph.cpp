@@ -154,7 +154,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
     CodeGraph* graph = d->graph;
     const uint32_t next = rva + insn.length;
     const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
-    TableReads reads{d->image, &graph->tableReadsLeft};
+    TableReads reads{d->image.readU32, d->image.imageBase, &graph->tableReadsLeft};
     TrackBounds(&reads, bytes, insn, &state->bounds);
     switch (insn.flow) {
     case InsnFlow::Next:

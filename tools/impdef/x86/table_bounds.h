@@ -6,10 +6,11 @@
 // bounds the copies of what it compares too, shifted ones included (`mov eax, esi; shr eax,
 // 16; cmp esi, 0x10FFFF`).
 
-#include "code_image.h"
 #include "x86_decoder.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 constexpr uint32_t kUnbounded = ~0u;
 
@@ -37,10 +38,12 @@ struct RegisterBounds {
 
 RegisterBounds NoBounds();
 
-// The image's data, and how many more table entries may be read in this DLL, all paths
-// together: each costs about what an instruction does.
+// The image's data (32-bit values by RVA, which any section may hold), and how many more
+// table entries may be read in this DLL, all paths together: each costs about what an
+// instruction does.
 struct TableReads {
-    const CodeImage& image;
+    const std::function<bool(uint32_t rva, uint32_t* value)>& readU32;
+    uint32_t imageBase;
     size_t* left;
 };
 

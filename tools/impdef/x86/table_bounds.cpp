@@ -154,7 +154,6 @@ uint32_t ComparedLoad(const unsigned char* bytes, const X86Insn& insn, const Reg
 
 // The largest byte of table[0..count): what a load from it indexed up to count - 1 can give.
 uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
-    const CodeImage& image = reads->image;
     if (*reads->left < count) {
         return 0xFF;
     }
@@ -164,7 +163,7 @@ uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
         // the byte from its aligned dword, which lies in the same section
         const uint32_t at = tableRva + i;
         uint32_t dword = 0;
-        if (!image.readU32(at & ~3u, &dword)) {
+        if (!reads->readU32(at & ~3u, &dword)) {
             return 0xFF;
         }
         largest = std::max(largest, static_cast<unsigned char>(dword >> (8 * (at & 3))));
@@ -204,7 +203,7 @@ uint32_t ByteLoadBound(TableReads* reads, const unsigned char* bytes, const X86I
     if (index == 8 || bounds.largest[index] >= kMaxByteTable) {
         return 0xFF;
     }
-    return LargestByte(reads, table - reads->image.imageBase, bounds.largest[index] + 1);
+    return LargestByte(reads, table - reads->imageBase, bounds.largest[index] + 1);
 }
 
 // Registers an instruction may change, erring towards too many: the bounds of the others
