@@ -218,9 +218,13 @@ bool SameEdges(const CodeGraph& graph, uint32_t a, uint32_t b) {
 // several blocks, each with the bounds of its own paths.
 void NoteTableJump(CodeGraph* graph, uint32_t rva, uint32_t node) {
     const bool known = graph->nodes[node].end != PathEnd::Unknown;
-    const auto [at, added] = graph->tableJumps.emplace(rva, known ? node : kNoNode);
-    if (!added && at->second != kNoNode && (!known || !SameEdges(*graph, at->second, node))) {
-        at->second = kNoNode;
+    const uint32_t next = static_cast<uint32_t>(graph->tableJumpNodes.size());
+    const uint32_t index = FindOrAddRva(&graph->tableJumps, rva, next);
+    if (index == next) {
+        graph->tableJumpNodes.push_back(known ? node : kNoNode);
+    } else if (uint32_t& first = graph->tableJumpNodes[index];
+               first != kNoNode && (!known || !SameEdges(*graph, first, node))) {
+        first = kNoNode;
     }
 }
 
@@ -318,11 +322,11 @@ void DecodeOneBlock(CodeGraph* graph, const CodeImage& image, const PendingNode&
 }
 
 bool TableJumpTargets(const CodeGraph& graph, uint32_t rva, std::vector<uint32_t>* targets) {
-    const auto found = graph.tableJumps.find(rva);
-    if (found == graph.tableJumps.end() || found->second == kNoNode) {
+    const uint32_t index = FindRva(graph.tableJumps, rva);
+    if (index == kNoRva || graph.tableJumpNodes[index] == kNoNode) {
         return false;
     }
-    const CodeNode& node = graph.nodes[found->second];
+    const CodeNode& node = graph.nodes[graph.tableJumpNodes[index]];
     targets->clear();
     for (uint32_t i = 0; i < node.edgeCount; ++i) {
         const uint32_t to = graph.edges[node.firstEdge + i];

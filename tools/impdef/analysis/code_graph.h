@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 enum class PathEnd : uint8_t { None, PlainReturn, ReturnPop, Import, Unknown };
@@ -55,9 +54,10 @@ struct CodeGraph {
     size_t instructions = 0;          // decoded so far
     size_t tableReadsLeft = 0;        // entries of jump and byte tables, set to the budget
     std::vector<PendingNode> pending; // scratch for each walk
-    // By the RVA of a jump through a table: the block it ends, or kNoNode when the blocks
-    // ending there lead on differently (or not all of them are known).
-    std::unordered_map<uint32_t, uint32_t> tableJumps;
+    // By the RVA of a jump through a table, an index into tableJumpNodes: the block it ends, or
+    // kNoNode when the blocks ending there lead on differently (or not all of them are known).
+    RvaMap tableJumps;
+    std::vector<uint32_t> tableJumpNodes;
 };
 
 // The targets of the jump through a table at rva, as the graph followed them; false when it
