@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <set>
-#include <unordered_map>
 
 namespace {
 
@@ -78,18 +77,22 @@ std::vector<ConventionFinding> FindExportConventions(const ExportTable& table,
     walks.erase(std::unique(walks.begin(), walks.end()), walks.end());
     StackWalkMemo memo;
     memo.stepsLeft = code.instructionBudget * kStackStepsPerInstruction;
-    std::unordered_map<uint32_t, StackArgumentUse> stackUse; // by entry: aliases share code
+    std::vector<StackArgumentUse> stackUse; // by walk: aliases share one
+    stackUse.reserve(walks.size());
     for (const auto& [address, question] : walks) {
-        stackUse[address] = FindStackArgumentUse(code, &analysis, address, question, &memo);
+        stackUse.push_back(FindStackArgumentUse(code, &analysis, address, question, &memo));
     }
     for (size_t i = 0; i < table.entries.size(); ++i) {
         const ExportEntry& entry = table.entries[i];
         ConventionFinding& finding = findings[i];
-        const auto known = stackUse.find(entry.address);
-        if (finding.kind == ConventionKind::NotExamined || known == stackUse.end()) {
+        const auto walked = std::lower_bound(
+            walks.begin(), walks.end(), entry.address,
+            [](const auto& walk, uint32_t address) { return walk.first > address; });
+        if (finding.kind == ConventionKind::NotExamined || walked == walks.end() ||
+            walked->first != entry.address) {
             continue;
         }
-        AddStackFindings(known->second, &finding);
+        AddStackFindings(stackUse[static_cast<size_t>(walked - walks.begin())], &finding);
         // A second name the DLL exports itself needs no entry (and would clash with its own).
         const uint32_t secondBytes = finding.noStackArguments ? 0
                                      : finding.neverReturns   ? finding.argumentBytes
