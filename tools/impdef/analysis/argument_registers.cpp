@@ -1,9 +1,7 @@
 #include "argument_registers.h"
 
-#include "code_graph.h"
-#include "register_use.h"
-#include "stack_instructions.h"
-#include "x86_decoder.h"
+#include "code_image.h"
+#include "instruction.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -222,57 +220,13 @@ uint32_t Pop(Flow* f, int size) {
 
 // What the instruction at hand works on.
 struct Insn {
-    const unsigned char* bytes;
-    const X86Insn& x;
+    const Instruction& ins;
     int op;   // the one-byte opcode, 0x100 + the two-byte one, or -1
     int reg;  // the ModRM reg field, or -1
     int rm;   // the register operand of ModRM, or -1 for memory or none
     int size; // operand bytes: 1, 2 or 4
     Target memory;
 };
-
-bool ByteForm(int op) {
-    if (op < 0x40) {
-        return (op & 7) == 0 || (op & 7) == 2 || (op & 7) == 4;
-    }
-    if (op >= 0xB0 && op <= 0xB7) {
-        return true;
-    }
-    switch (op) {
-    case 0x80:
-    case 0x82:
-    case 0x84:
-    case 0x86:
-    case 0x88:
-    case 0x8A:
-    case 0xA0:
-    case 0xA2:
-    case 0xA8:
-    case 0xC0:
-    case 0xC6:
-    case 0xD0:
-    case 0xD2:
-    case 0xF6:
-    case 0xFE:
-    case 0x1B0: // cmpxchg r/m8
-    case 0x1C0: // xadd r/m8
-        return true;
-    default:
-        return op >= 0x190 && op <= 0x19F; // setcc
-    }
-}
-
-int OpcodeOf(const unsigned char* bytes, const X86Insn& x) {
-    switch (x.map) {
-    case InsnMap::OneByte:
-        return bytes[x.opcodeAt];
-    case InsnMap::TwoByte:
-        return 0x100 | bytes[x.opcodeAt + 1];
-    case InsnMap::Other:
-        break;
-    }
-    return -1;
-}
 
 enum class Effect { Continue, Use, Unfollowed };
 
@@ -337,7 +291,7 @@ Effect PopOperand(Flow* f, const Insn& in) {
         return Effect::Continue;
     }
     bool used = false;
-    const Target to = Resolve(*f, MemoryOf(in.bytes, in.x), &used);
+    const Target to = Resolve(*f, in.ins.memory, &used);
     return UseIf(used || Store(f, to, in.size, taint, Value{}));
 }
 
@@ -347,10 +301,7 @@ bool MoveFrameAddress(Flow* f, const Insn& in) {
         f->regs[in.rm].base == kNoBase) {
         return false;
     }
-    const unsigned char* at = in.bytes + in.x.modrmAt + 1;
-    const int32_t value = in.op == 0x83 ? static_cast<int8_t>(at[0])
-                                        : static_cast<int32_t>(at[0] | at[1] << 8 | at[2] << 16 |
-                                                               static_cast<uint32_t>(at[3]) << 24);
+    const int32_t value = in.ins.groupImmediate;
     Value& v = f->regs[in.rm];
     const int64_t moved = int64_t{v.offset} + (in.reg == 0 ? value : -int64_t{value});
     if ((in.reg == 0 || in.reg == 5) && std::abs(moved) < kFrameReach) {
@@ -383,10 +334,10 @@ bool ReadsTaint(const Flow& f, uint8_t registers, int size) {
 }
 
 // A call's own operand, where it takes the function's address from.
-bool CallReadsTaint(const Flow& f, const unsigned char* bytes, const X86Insn& x) {
+bool CallReadsTaint(const Flow& f, const Instruction& call) {
     bool used = false;
-    const Target at = Resolve(f, MemoryOf(bytes, x), &used);
-    return used || ReadsTaint(f, RegistersUsed(bytes, x).reads, 4) ||
+    const Target at = Resolve(f, call.memory, &used);
+    return used || ReadsTaint(f, call.registers.reads, 4) ||
            (at.place != FramePlace::None && Load(f, at, 4) != 0);
 }
 
@@ -400,62 +351,11 @@ bool IsStringOperation(int op) {
     return (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF);
 }
 
-// The bytes a store from an x87 or SSE register writes to its memory operand, of which it
-// reads nothing; 0 for any other instruction. Visual C++ fills room pushed with ECX so.
-int StoredWithoutReading(const unsigned char* bytes, const X86Insn& x) {
-    if (x.modrmAt == 0 || bytes[x.modrmAt] >> 6 == 3) {
-        return 0;
-    }
-    const int reg = (bytes[x.modrmAt] >> 3) & 7;
-    if (x.map == InsnMap::OneByte) {
-        switch (bytes[x.opcodeAt]) {
-        case 0xD9: // fst, fstp m32; fnstcw m16
-            return reg == 2 || reg == 3 ? 4 : reg == 7 ? 2 : 0;
-        case 0xDB: // fisttp, fist, fistp m32; fstp m80
-            return reg >= 1 && reg <= 3 ? 4 : reg == 7 ? 10 : 0;
-        case 0xDD: // fisttp m64; fst, fstp m64
-            return reg >= 1 && reg <= 3 ? 8 : 0;
-        case 0xDF: // fisttp, fist, fistp m16; fistp m64
-            return reg >= 1 && reg <= 3 ? 2 : reg == 7 ? 8 : 0;
-        default:
-            return 0;
-        }
-    }
-    if (x.map != InsnMap::TwoByte) {
-        return 0;
-    }
-    bool f3 = false, f2 = false;
-    for (size_t i = 0; i < x.opcodeAt; ++i) {
-        f3 = f3 || bytes[i] == 0xF3;
-        f2 = f2 || bytes[i] == 0xF2;
-    }
-    switch (bytes[x.opcodeAt + 1]) {
-    case 0x11: // movss, movsd, movups, movupd m, xmm
-        return f3 ? 4 : f2 ? 8 : 16;
-    case 0x13: // movlps, movlpd m64, xmm
-    case 0x17: // movhps, movhpd m64, xmm
-        return 8;
-    case 0x29: // movaps, movapd m, xmm
-    case 0x2B: // movntps, movntpd
-        return 16;
-    case 0x7E: // movd m32, xmm or mm (with F3: movq xmm, m64, a load)
-        return f3 ? 0 : 4;
-    case 0x7F: // movdqa, movdqu m, xmm; movq m64, mm
-        return x.operand16 || f3 ? 16 : 8;
-    case 0xD6: // movq m64, xmm
-        return x.operand16 ? 8 : 0;
-    case 0xE7: // movntdq m, xmm; movntq m64, mm
-        return x.operand16 ? 16 : 8;
-    default:
-        return 0;
-    }
-}
-
 // Any other instruction, by the registers it reads and sets: a tainted register or frame byte
 // it reads is a use. Only the registers set whole or in their low half lose their taint; all
 // it may change lose their frame addresses.
 Effect Other(Flow* f, const Insn& in) {
-    const RegisterUse use = RegistersUsed(in.bytes, in.x);
+    const RegisterUse use = in.ins.registers;
     uint8_t reads = use.reads;
     // The byte operands themselves, AL apart from AH (cmpxchg reads AL besides).
     if (in.size == 1 && !IsGroup(in.op) && in.op != 0x1B0) {
@@ -469,15 +369,15 @@ Effect Other(Flow* f, const Insn& in) {
     if (ReadsTaint(*f, reads, in.size)) {
         return Effect::Use;
     }
-    if (const int stored = StoredWithoutReading(in.bytes, in.x)) {
+    if (const int stored = in.ins.storedWithoutReading) {
         return UseIf(Store(f, in.memory, stored, 0, Value{}));
     }
     const bool x87 = in.op >= 0xD8 && in.op <= 0xDF;
-    const int width = in.x.map == InsnMap::OneByte && !x87 ? in.size : AccessSize(in.bytes, in.x);
+    const int width = in.ins.x.map == InsnMap::OneByte && !x87 ? in.size : in.ins.accessSize;
     if (in.memory.place != FramePlace::None && Load(*f, in.memory, width) != 0) {
         return Effect::Use;
     }
-    const int32_t pushed = PushedBytes(in.bytes, in.x);
+    const int32_t pushed = in.ins.pushed;
     if (in.op == 0x60 || in.op == 0x61 || in.op == 0xC8 ||
         (IsStringOperation(in.op) && Live(*f, false))) {
         return Effect::Unfollowed; // pusha, popa, enter, or memory to memory
@@ -509,17 +409,17 @@ Effect Other(Flow* f, const Insn& in) {
     return Effect::Continue;
 }
 
-Effect Execute(Flow* f, const unsigned char* bytes, const X86Insn& x) {
-    if (HasAddressSizePrefix(bytes, x)) {
+Effect Execute(Flow* f, const Instruction& instruction) {
+    if (instruction.addressSizePrefix) {
         return Effect::Unfollowed;
     }
-    const int op = OpcodeOf(bytes, x);
-    const int size = ByteForm(op) ? 1 : x.operand16 ? 2 : 4;
-    Insn in{bytes, x, op, RegField(bytes, x), RmRegister(bytes, x), size, {}};
+    const int op = instruction.opcode;
+    const int size = instruction.operandSize;
+    Insn in{instruction, op, instruction.reg, instruction.rm, size, {}};
     if (op == 0x11F || op == 0x118) {
         return Effect::Continue; // nop [address], prefetch: no access
     }
-    const MemoryOperand m = MemoryOf(bytes, x);
+    const MemoryOperand& m = instruction.memory;
     if (op == 0x8D && m.index < 0 && m.base >= 0 && m.displacement == 0) {
         Copy(f, PartOf(m.base, 4), PartOf(in.reg, size)); // lea esi, [esi]: padding
         return Effect::Continue;
@@ -630,15 +530,13 @@ bool ValueReachesUse(const CodeImage& image, CodeAnalysis* analysis, uint32_t rv
     f.regs[kEsp].base = 0;
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && Live(f, true); ++i) {
-        size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-        X86Insn insn; // DecodeX86 sets every field first
-        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
+        Instruction in; // DecodeAt sets every field first
+        if (DecodeAt(image, &window, rva, &in) != Decoded::Instruction) {
             return Live(f, false);
         }
-        const bool call = insn.flow == InsnFlow::Call || IsIndirectCall(bytes, insn);
-        const Effect effect =
-            call ? UseIf(CallReadsTaint(f, bytes, insn)) : Execute(&f, bytes, insn);
+        const X86Insn& insn = in.x;
+        const bool call = insn.flow == InsnFlow::Call || in.indirectCall;
+        const Effect effect = call ? UseIf(CallReadsTaint(f, in)) : Execute(&f, in);
         if (effect != Effect::Continue) {
             return effect == Effect::Use || Live(f, false);
         }
@@ -676,9 +574,9 @@ bool ValueReachesUse(const CodeImage& image, CodeAnalysis* analysis, uint32_t rv
 }
 
 // push reg: whether the slot is an argument or only room for a local, the flow tells.
-uint8_t PushedRegister(const unsigned char* bytes, const X86Insn& insn) {
-    const int op = OneByteOpcode(bytes, insn);
-    const int rm = op == 0xFF && RegField(bytes, insn) == 6 ? RmRegister(bytes, insn) : -1;
+uint8_t PushedRegister(const Instruction& in) {
+    const int op = OneByteOpcodeOf(in);
+    const int rm = op == 0xFF && in.reg == 6 ? in.rm : -1;
     return op >= 0x50 && op <= 0x57 ? 1u << (op - 0x50) : rm >= 0 ? 1u << rm : 0;
 }
 
@@ -688,14 +586,13 @@ bool ReadsBeforeSetting(const CodeImage& image, uint32_t rva) {
     uint8_t set = 0;
     CodeWindow window;
     for (int i = 0; i < kMaxEntryInsns && (set & kArgumentRegisters) != kArgumentRegisters; ++i) {
-        size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-        X86Insn insn; // DecodeX86 sets every field first
-        if (got == 0 || !DecodeX86(bytes, got, &insn)) {
+        Instruction in; // DecodeAt sets every field first
+        if (DecodeAt(image, &window, rva, &in) != Decoded::Instruction) {
             return false;
         }
-        const RegisterUse use = RegistersUsed(bytes, insn);
-        if (((use.reads | PushedRegister(bytes, insn)) & ~set & kArgumentRegisters) != 0) {
+        const X86Insn& insn = in.x;
+        const RegisterUse use = in.registers;
+        if (((use.reads | PushedRegister(in)) & ~set & kArgumentRegisters) != 0) {
             return true;
         }
         set |= use.writes;

@@ -2,7 +2,6 @@
 
 #include "import_table.h"
 #include "message_text.h"
-#include "padding.h"
 #include "table_bounds.h"
 #include "x86_decoder.h"
 
@@ -80,18 +79,13 @@ const std::string* ImportAt(const CodeImage& image, uint32_t slot) {
     return found == image.imports.end() ? nullptr : &found->second;
 }
 
-uint32_t Little32(const unsigned char* at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
 } // namespace
 
-bool CallInstructionReturns(const CodeImage& image, const unsigned char* bytes,
-                            const X86Insn& insn) {
-    const bool throughSlot = insn.map == InsnMap::OneByte && bytes[insn.opcodeAt] == 0xFF &&
-                             insn.modrmAt != 0 && bytes[insn.modrmAt] == 0x15;
+bool CallInstructionReturns(const CodeImage& image, const Instruction& call) {
+    const MemoryOperand& m = call.memory;
+    const bool throughSlot = call.indirectCall && m.present && m.base < 0 && m.index < 0;
     const std::string* import =
-        throughSlot ? ImportAt(image, Little32(bytes + insn.modrmAt + 1)) : nullptr;
+        throughSlot ? ImportAt(image, static_cast<uint32_t>(m.displacement)) : nullptr;
     return import == nullptr || !ImportNeverReturns(*import);
 }
 
@@ -149,19 +143,18 @@ void JumpThroughPointer(Decoder* d, uint32_t node, uint32_t slot) {
 
 // What the instruction at rva does to its block: true when the block goes on with the next
 // instruction; otherwise the block ends, with the edges, end or reason the instruction gives.
-bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
-            const X86Insn& insn, PathState* state) {
+bool Follow(Decoder* d, uint32_t node, uint32_t rva, const Instruction& instruction,
+            PathState* state) {
+    const X86Insn& insn = instruction.x;
     CodeGraph* graph = d->graph;
     const uint32_t next = rva + insn.length;
     const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
     TableReads reads{d->image.readU32, d->image.imageBase, &graph->tableReadsLeft};
-    TrackBounds(&reads, bytes, insn, &state->bounds);
+    TrackBounds(&reads, instruction, &state->bounds);
     switch (insn.flow) {
     case InsnFlow::Next:
-        state->afterCall = (state->afterCall && IsPadding(bytes, insn)) ||
-                           (insn.modrmAt != 0 && bytes[insn.opcodeAt] == 0xFF &&
-                            ((bytes[insn.modrmAt] >> 3) & 7) == 2);
-        return CallInstructionReturns(d->image, bytes, insn) &&
+        state->afterCall = (state->afterCall && IsPadding(instruction)) || instruction.indirectCall;
+        return CallInstructionReturns(d->image, instruction) &&
                !(state->afterCall && IsExportEntry(d->image, next, &d->entryGap));
     case InsnFlow::Call:
         graph->nodes[node].isCall = true;
@@ -188,7 +181,7 @@ bool Follow(Decoder* d, uint32_t node, uint32_t rva, const unsigned char* bytes,
     case InsnFlow::JumpTable: {
         d->tableJumpAt = rva;
         bool guessed = false;
-        const uint32_t largest = TableBound(bytes, insn, state->bounds, &guessed);
+        const uint32_t largest = TableBound(instruction, state->bounds, &guessed);
         FollowTable(d, node, insn.address, largest, guessed);
         return false;
     }
@@ -241,21 +234,20 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
             d->leadsTo.push_back(LimitNode(d));
             break;
         }
-        size_t got = 0;
-        const unsigned char* bytes = CodeAt(d->image, &d->window, rva, &got);
-        X86Insn insn; // DecodeX86 sets every field first
-        if (got == 0) {
+        Instruction instruction; // DecodeAt sets every field first
+        const Decoded decoded = DecodeAt(d->image, &d->window, rva, &instruction, Detail::Operands);
+        if (decoded == Decoded::NoCode) {
             SetUnknown(graph, p.node, "its code leaves the executable sections at RVA " + Hex(rva));
             break;
         }
-        if (!DecodeX86(bytes, got, &insn)) {
+        if (decoded == Decoded::Invalid) {
             SetUnknown(graph, p.node, "the instruction at RVA " + Hex(rva) + " cannot be decoded");
             break;
         }
-        if (!Follow(d, p.node, rva, bytes, insn, &state)) {
+        if (!Follow(d, p.node, rva, instruction, &state)) {
             break;
         }
-        rva += insn.length;
+        rva += instruction.x.length;
         if (count == kBlockLength || FindRva(graph->nodeAt, rva) != kNoRva) {
             d->leadsTo.push_back(NodeFor(d, rva, state));
             break;
@@ -271,16 +263,6 @@ void DecodeBlock(Decoder* d, const PendingNode& p) {
 }
 
 } // namespace
-
-const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got) {
-    const bool inside = rva >= window->rva && rva - window->rva < window->count;
-    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
-        window->rva = rva;
-        window->count = image.code(rva, window->bytes, sizeof window->bytes);
-    }
-    *got = window->count - (rva - window->rva);
-    return window->bytes + (rva - window->rva);
-}
 
 namespace {
 
@@ -340,9 +322,7 @@ bool TableJumpTargets(const CodeGraph& graph, uint32_t rva, std::vector<uint32_t
 
 bool PaddingAt(const CodeImage& image, uint32_t rva) {
     CodeWindow window;
-    size_t got = 0;
-    const unsigned char* bytes = CodeAt(image, &window, rva, &got);
-    X86Insn insn; // DecodeX86 sets every field first
-    return got != 0 &&
-           (bytes[0] == 0xCC || (DecodeX86(bytes, got, &insn) && IsPadding(bytes, insn)));
+    Instruction instruction; // DecodeAt sets every field first
+    return DecodeAt(image, &window, rva, &instruction, Detail::Operands) == Decoded::Instruction &&
+           (instruction.opcode == 0xCC || IsPadding(instruction));
 }

@@ -64,16 +64,6 @@ struct CodeGraph {
 // did not follow them all, or followed different ones on different paths.
 bool TableJumpTargets(const CodeGraph& graph, uint32_t rva, std::vector<uint32_t>* targets);
 
-// Code read ahead, so that one read of the image serves several instructions.
-struct CodeWindow {
-    uint32_t rva = 0;
-    size_t count = 0;
-    unsigned char bytes[64];
-};
-
-// The code at rva, got bytes of it up to the window's end (0 when rva is no code).
-const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got);
-
 // Decodes the code reachable from rva (through jumps, branches, tables and the returns of
 // calls, not into the functions called) that the graph does not hold yet; returns rva's node.
 uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
@@ -84,8 +74,7 @@ uint32_t DecodeCode(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 uint32_t AddBlock(CodeGraph* graph, const CodeImage& image, uint32_t rva);
 
 // For `call [slot]`: false when the slot is that of an import that never returns.
-bool CallInstructionReturns(const CodeImage& image, const unsigned char* bytes,
-                            const X86Insn& insn);
+bool CallInstructionReturns(const CodeImage& image, const Instruction& call);
 
 // Whether the instruction at rva is alignment padding (nop in its forms, lea or mov of a
 // register to itself, int3): what a compiler leaves after a call it knows cannot return.

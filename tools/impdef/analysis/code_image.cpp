@@ -14,3 +14,23 @@ bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap) {
     gap->to = next == image.entries.end() ? UINT32_MAX : *next;
     return false;
 }
+
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got) {
+    const bool inside = rva >= window->rva && rva - window->rva < window->count;
+    if (!inside || window->count - (rva - window->rva) < kMaxInsnLength) {
+        window->rva = rva;
+        window->count = image.code(rva, window->bytes, sizeof window->bytes);
+    }
+    *got = window->count - (rva - window->rva);
+    return window->bytes + (rva - window->rva);
+}
+
+Decoded DecodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, Instruction* out,
+                 Detail detail) {
+    size_t got = 0;
+    const unsigned char* bytes = CodeAt(image, window, rva, &got);
+    if (got == 0) {
+        return Decoded::NoCode;
+    }
+    return DecodeInstruction(bytes, got, out, detail) ? Decoded::Instruction : Decoded::Invalid;
+}

@@ -2,6 +2,8 @@
 // The code of a 32-bit DLL as the analyses see it: its executable bytes by RVA, its data for
 // tables, its imports and the entries of its exported functions.
 
+#include "instruction.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -40,3 +42,20 @@ struct EntryGap {
 
 // Whether rva is one of image.entries.
 bool IsExportEntry(const CodeImage& image, uint32_t rva, EntryGap* gap);
+
+// Code read ahead, so that one read of the image serves several instructions.
+struct CodeWindow {
+    uint32_t rva = 0;
+    size_t count = 0;
+    unsigned char bytes[64];
+};
+
+// The code at rva, got bytes of it up to the window's end (0 when rva is no code).
+const unsigned char* CodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, size_t* got);
+
+enum class Decoded { Instruction, NoCode, Invalid };
+
+// The instruction at rva: the one place the analyses decode code. NoCode: rva is no code the
+// image holds; Invalid: its bytes are no instruction.
+Decoded DecodeAt(const CodeImage& image, CodeWindow* window, uint32_t rva, Instruction* out,
+                 Detail detail = Detail::Everything);

@@ -12,10 +12,9 @@ bool HoldsFirst(const StackState& s, int reg) {
 
 // A structure returned through a hidden pointer is written through it, or the pointer is
 // handed to a function that returns the structure (its own first argument).
-void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                    const MemoryOperand& m, bool toTop) {
-    const int op = OneByteOpcode(bytes, insn);
-    const int reg = RegField(bytes, insn);
+void NoteUseOfFirst(StackState* s, const Instruction& in, const MemoryOperand& m, bool toTop) {
+    const int op = OneByteOpcodeOf(in);
+    const int reg = in.reg;
     if ((op >= 0x50 && op <= 0x57) || (m.present && toTop && op != 0x8B && op != 0x8A)) {
         s->firstOnTop = (op >= 0x50 && op <= 0x57 && HoldsFirst(*s, op & 7)) ||
                         (op == 0x89 && HoldsFirst(*s, reg));
@@ -26,10 +25,8 @@ void NoteUseOfFirst(StackState* s, const unsigned char* bytes, const X86Insn& in
     if (!HoldsFirst(*s, m.base) && !HoldsFirst(*s, m.index)) {
         return;
     }
-    const bool load = op == 0x8A || op == 0x8B ||
-                      (insn.map == InsnMap::TwoByte && bytes[insn.opcodeAt + 1] >= 0xB6 &&
-                       bytes[insn.opcodeAt + 1] <= 0xBF);
-    const int32_t size = op == 0x88 || op == 0xC6 ? 1 : insn.operand16 ? 2 : 4;
+    const bool load = op == 0x8A || op == 0x8B || (in.opcode >= 0x1B6 && in.opcode <= 0x1BF);
+    const int32_t size = op == 0x88 || op == 0xC6 ? 1 : in.x.operand16 ? 2 : 4;
     if (load && m.index < 0) {
         return;
     }
@@ -117,10 +114,10 @@ void PushRegister(StackState* s, int reg) {
 
 // mov, lea and the stack instructions that move stack addresses between registers and the
 // slot; false when the instruction is none of them.
-bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn, StackPlace place,
-                 StackAddress at, Effect* effect) {
-    const int op = insn.operand16 ? -1 : OneByteOpcode(bytes, insn);
-    const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+bool MoveAddress(StackState* s, const Instruction& in, StackPlace place, StackAddress at,
+                 Effect* effect) {
+    const int op = in.x.operand16 ? -1 : OneByteOpcodeOf(in);
+    const int reg = in.reg, rm = in.rm;
     *effect = Effect::Next;
     if (op >= 0x50 && op <= 0x57) {
         PushRegister(s, op & 7);
@@ -168,8 +165,8 @@ bool MoveAddress(StackState* s, const unsigned char* bytes, const X86Insn& insn,
 
 // Whether the instruction is `op r, r/m` of add to cmp, or test: it writes at most its
 // destination, which RegistersUsed gives.
-bool ReadsSourceOnly(const unsigned char* bytes, const X86Insn& insn) {
-    const int op = OneByteOpcode(bytes, insn);
+bool ReadsSourceOnly(const Instruction& in) {
+    const int op = OneByteOpcodeOf(in);
     return (op >= 0 && op < 0x40 && (op & 7) < 4) || op == 0x84 || op == 0x85;
 }
 
@@ -190,15 +187,15 @@ StackPlace PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias,
     return StackPlace::Stack;
 }
 
-void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                        const MemoryOperand& m, bool firstLoad, bool toTop) {
+void TrackFirstArgument(StackState* s, const Instruction& in, const MemoryOperand& m,
+                        bool firstLoad, bool toTop) {
     // Most paths hold the first argument in no register: the registers' use is then not needed.
-    const uint8_t writes = s->holdsFirst != 0 ? RegistersUsed(bytes, insn).writes : 0;
-    const int op = OneByteOpcode(bytes, insn);
+    const uint8_t writes = s->holdsFirst != 0 ? in.registers.writes : 0;
+    const int op = OneByteOpcodeOf(in);
     uint8_t holds = s->holdsFirst & static_cast<uint8_t>(~writes);
-    NoteUseOfFirst(s, bytes, insn, m, toTop);
-    if (!insn.operand16 && (op == 0x8B || op == 0x89)) {
-        const int reg = RegField(bytes, insn), rm = RmRegister(bytes, insn);
+    NoteUseOfFirst(s, in, m, toTop);
+    if (!in.x.operand16 && (op == 0x8B || op == 0x89)) {
+        const int reg = in.reg, rm = in.rm;
         if (op == 0x8B && firstLoad) {
             holds |= static_cast<uint8_t>(1u << reg);
         } else if (rm >= 0 && HoldsFirst(*s, op == 0x8B ? rm : reg)) {
@@ -208,10 +205,11 @@ void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn
     s->holdsFirst = holds;
 }
 
-Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                 const MemoryOperand& m, StackPlace place, StackAddress at) {
+Effect MoveStack(StackState* s, const Instruction& in, const MemoryOperand& m, StackPlace place,
+                 StackAddress at) {
     int32_t value = 0;
-    const int arithmetic = EspArithmetic(bytes, insn, &value);
+    const int arithmetic = in.espArithmetic;
+    value = in.espImmediate;
     if (arithmetic == 0 || arithmetic == 5) { // add, sub
         Esp(s) = Plus(Esp(s), arithmetic == 0 ? value : -value);
         s->pushed = arithmetic == 5 ? 0 : s->pushed; // what was pushed before locals is saved
@@ -224,35 +222,35 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
     if (arithmetic >= 0) { // cmp; or, adc, sbb, xor: not followed
         return arithmetic == 7 ? Effect::Next : Effect::CannotTell;
     }
-    const int accessing = OneByteOpcode(bytes, insn);
+    const int accessing = OneByteOpcodeOf(in);
     if (place == StackPlace::Stack && accessing != 0x8B && accessing != 0x8D) { // lea reads nothing
-        ForgetSlots(s, at, AccessSize(bytes, insn)); // written over (or so taken)
+        ForgetSlots(s, at, in.accessSize); // written over (or so taken)
     } else if (place == StackPlace::LocalArray && accessing != 0x8B && accessing != 0x8D) {
         ForgetSlots(s, at, -at.offset); // any element up to the return address
     }
     Effect effect = Effect::Next;
-    if (MoveAddress(s, bytes, insn, place, at, &effect)) {
+    if (MoveAddress(s, in, place, at, &effect)) {
         return effect;
     }
-    const int op = OneByteOpcode(bytes, insn);
+    const int op = OneByteOpcodeOf(in);
     if (op == 0xC8 || op == 0x61) { // enter, popad
         return Effect::CannotTell;
     }
-    const int32_t pushed = PushedBytes(bytes, insn);
+    const int32_t pushed = in.pushed;
     Esp(s) = Plus(Esp(s), -pushed);
     s->pushed = pushed > 0 ? s->pushed + static_cast<uint32_t>(pushed)
                            : s->pushed - std::min(s->pushed, static_cast<uint32_t>(-pushed));
     if (pushed > 0) {
         ForgetSlots(s, Esp(s), pushed);
     }
-    const RegisterUse use = RegistersUsed(bytes, insn);
+    const RegisterUse use = in.registers;
     const unsigned addressing =
         (m.base >= 0 ? 1u << m.base : 0u) | (m.index >= 0 ? 1u << m.index : 0u);
     // Any other use of a stack address as a value hands it to what the walk does not follow,
     // and may change it: only the common ALU and test forms are sure to leave their source
     // alone (the stack cookie's `xor eax, ebp` or `xor eax, esp`).
     const unsigned escaping = use.reads & ~addressing & s->stackRegs;
-    const unsigned changed = (ReadsSourceOnly(bytes, insn) ? 0 : escaping) | use.writes;
+    const unsigned changed = (ReadsSourceOnly(in) ? 0 : escaping) | use.writes;
     if (((changed >> kEsp) & 1u) != 0) {
         return Effect::CannotTell;
     }
@@ -286,11 +284,12 @@ void AfterCall(StackState* s) {
     s->holdsFirst &= static_cast<uint8_t>(~kCallerSaved);
 }
 
-bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperand& memory) {
-    const RegisterUse use = RegistersUsed(bytes, insn);
-    const int op = OneByteOpcode(bytes, insn);
+bool UsesEsp(const Instruction& in) {
+    const MemoryOperand& memory = in.memory;
+    const RegisterUse use = in.registers;
+    const int op = OneByteOpcodeOf(in);
     return (((use.reads | use.writes) >> kEsp) & 1u) != 0 || memory.base == kEsp ||
-           PushedBytes(bytes, insn) != 0 || insn.flow == InsnFlow::Call ||
-           IsIndirectCall(bytes, insn) || insn.flow == InsnFlow::Return ||
-           insn.flow == InsnFlow::ReturnPop || op == 0xC8 || op == 0xC9;
+           in.pushed != 0 || in.x.flow == InsnFlow::Call || in.indirectCall ||
+           in.x.flow == InsnFlow::Return || in.x.flow == InsnFlow::ReturnPop || op == 0xC8 ||
+           op == 0xC9;
 }

@@ -4,9 +4,8 @@
 // what the path has done with the arguments; and what an instruction does to it
 // (stack_walk.cpp follows the paths).
 
+#include "instruction.h"
 #include "registers.h"
-#include "stack_instructions.h"
-#include "x86_decoder.h"
 
 #include <array>
 #include <cstddef>
@@ -139,14 +138,14 @@ StackPlace PlaceOf(const StackState& s, const MemoryOperand& m, int32_t espBias,
 
 // Tracks which registers hold the first argument through loads and copies; firstLoad: the
 // instruction's memory operand is exactly the first argument.
-void TrackFirstArgument(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                        const MemoryOperand& m, bool firstLoad, bool toTop);
+void TrackFirstArgument(StackState* s, const Instruction& in, const MemoryOperand& m,
+                        bool firstLoad, bool toTop);
 
 enum class Effect { Next, CannotTell };
 
 // What the instruction does to ESP and the registers followed, other than as a call or return.
-Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
-                 const MemoryOperand& m, StackPlace place, StackAddress at);
+Effect MoveStack(StackState* s, const Instruction& in, const MemoryOperand& m, StackPlace place,
+                 StackAddress at);
 
 // The callee returns having popped up to what was pushed for it; a stack address among its
 // arguments is handed to it; EAX, ECX and EDX are its. A stack address left in ECX or EDX is
@@ -154,4 +153,4 @@ Effect MoveStack(StackState* s, const unsigned char* bytes, const X86Insn& insn,
 void AfterCall(StackState* s);
 
 // Whether the instruction uses ESP in any way (its value, an address from it, the stack).
-bool UsesEsp(const unsigned char* bytes, const X86Insn& insn, const MemoryOperand& memory);
+bool UsesEsp(const Instruction& in);

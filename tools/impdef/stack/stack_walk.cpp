@@ -147,9 +147,9 @@ void Return(StackWalk* walk, StackState& s) {
 
 // What one instruction does to the path's state and findings; false when the path ends here
 // (the walk cannot tell, or it has its answer).
-bool ApplyEffect(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
-    const MemoryOperand m = MemoryOf(bytes, insn);
-    const int op = OneByteOpcode(bytes, insn);
+bool ApplyEffect(StackWalk* walk, StackState& s, const Instruction& in) {
+    const MemoryOperand m = in.memory;
+    const int op = OneByteOpcodeOf(in);
     StackAddress at;
     const StackPlace place = PlaceOf(s, m, op == 0x8F ? 4 : 0, &at);
     if (place == StackPlace::Unknown) {
@@ -160,19 +160,19 @@ bool ApplyEffect(StackWalk* walk, StackState& s, const unsigned char* bytes, con
     const StackAddress esp = s.regs[kEsp];
     if (place == StackPlace::Stack && at.slack == esp.slack && at.offset >= esp.offset &&
         (op == 0x89 || op == 0xC7 || op == 0x88 || op == 0xC6)) {
-        const int32_t end = at.offset - esp.offset + AccessSize(bytes, insn);
+        const int32_t end = at.offset - esp.offset + in.accessSize;
         s.stored = std::max(s.stored, static_cast<uint32_t>(std::min(end, 0xFFFF)));
     }
     if (place == StackPlace::Stack && op != 0x8D) {
-        s.readsArgument |= at.offset + AccessSize(bytes, insn) > kFirstArgument;
-        NoteArgumentRead(&walk->found, s, at, AccessSize(bytes, insn));
+        s.readsArgument |= at.offset + in.accessSize > kFirstArgument;
+        NoteArgumentRead(&walk->found, s, at, in.accessSize);
     }
     walk->found.vagueRead |= s.argumentsEscape;
     const bool exact = place == StackPlace::Stack && at.slack == 0;
-    TrackFirstArgument(&s, bytes, insn, m, exact && at.offset == kFirstArgument,
+    TrackFirstArgument(&s, in, m, exact && at.offset == kFirstArgument,
                        place == StackPlace::Stack && at == s.regs[kEsp]);
     const StackAddress espBefore = s.regs[kEsp];
-    if (MoveStack(&s, bytes, insn, m, place, at) == Effect::CannotTell) {
+    if (MoveStack(&s, in, m, place, at) == Effect::CannotTell) {
         walk->found.cannotTell = true;
         return false;
     }
@@ -187,14 +187,14 @@ bool ApplyEffect(StackWalk* walk, StackState& s, const unsigned char* bytes, con
 }
 
 // Where the path goes after the instruction: on, to its targets, or to its end.
-void FollowFlow(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
-    const uint32_t next = s.rva + insn.length;
-    const uint32_t target = next + static_cast<uint32_t>(insn.displacement);
-    switch (insn.flow) {
+void FollowFlow(StackWalk* walk, StackState& s, const Instruction& in) {
+    const uint32_t next = s.rva + in.x.length;
+    const uint32_t target = next + static_cast<uint32_t>(in.x.displacement);
+    switch (in.x.flow) {
     case InsnFlow::Next:
-        if (IsIndirectCall(bytes, insn)) {
+        if (in.indirectCall) {
             AfterCall(&s);
-            if (!CallInstructionReturns(walk->image, bytes, insn)) {
+            if (!CallInstructionReturns(walk->image, in)) {
                 End(walk, s); // an import that never returns
                 return;
             }
@@ -231,7 +231,7 @@ void FollowFlow(StackWalk* walk, StackState& s, const unsigned char* bytes, cons
         End(walk, s);
         return;
     case InsnFlow::JumpPointer:
-        if (walk->image.imports.count(insn.address) != 0) {
+        if (walk->image.imports.count(in.x.address) != 0) {
             End(walk, s); // a tail jump to an import: left to the paths that return
             return;
         }
@@ -254,47 +254,47 @@ void FollowFlow(StackWalk* walk, StackState& s, const unsigned char* bytes, cons
 }
 
 // One instruction of a path whose callee pops are settled.
-void Step(StackWalk* walk, StackState& s, const unsigned char* bytes, const X86Insn& insn) {
-    if (ApplyEffect(walk, s, bytes, insn)) {
-        FollowFlow(walk, s, bytes, insn);
+void Step(StackWalk* walk, StackState& s, const Instruction& in) {
+    if (ApplyEffect(walk, s, in)) {
+        FollowFlow(walk, s, in);
     }
 }
 
 // Settles what the last call popped, when this instruction is the first to use ESP after it.
-void SettleCalleePop(StackWalk* walk, StackState& s, const unsigned char* bytes,
-                     const X86Insn& insn) {
+void SettleCalleePop(StackWalk* walk, StackState& s, const Instruction& in) {
     int32_t value = 0;
-    if ((s.calleePop == 0 && s.calleeStored == 0) || !UsesEsp(bytes, insn, MemoryOf(bytes, insn))) {
-        Step(walk, s, bytes, insn);
+    if ((s.calleePop == 0 && s.calleeStored == 0) || !UsesEsp(in)) {
+        Step(walk, s, in);
         return;
     }
     const uint32_t most = s.calleePop;
     const uint32_t passed = std::max(s.calleePop, s.calleeStored);
     s.calleePop = s.calleeStored = 0;
-    const int arithmetic = EspArithmetic(bytes, insn, &value);
+    const int arithmetic = in.espArithmetic;
+    value = in.espImmediate;
     if (arithmetic == 0 && value > 0 && static_cast<uint32_t>(value) <= most) {
-        Step(walk, s, bytes, insn); // add esp, N: the caller cleans up
+        Step(walk, s, in); // add esp, N: the caller cleans up
         return;
     }
     // sub esp, N, or push reg for 4 after arguments stored rather than pushed: gcc taking back
     // the room of the arguments a stdcall callee popped
-    const int op = OneByteOpcode(bytes, insn);
+    const int op = OneByteOpcodeOf(in);
     const int32_t retaken = arithmetic == 5 ? value : most == 0 && op >= 0x50 && op <= 0x57 ? 4 : 0;
     if (retaken > 0 && retaken % 4 == 0 && static_cast<uint32_t>(retaken) <= passed) {
         s.regs[kEsp] = Plus(s.regs[kEsp], retaken);
         s.guessed = true;
-        Step(walk, s, bytes, insn);
+        Step(walk, s, in);
         return;
     }
     if (most == 0) {
-        Step(walk, s, bytes, insn);
+        Step(walk, s, in);
         return;
     }
     for (uint32_t pop = 0; pop <= most && !walk->found.cannotTell; pop += 4) {
         StackState guess = s;
         guess.regs[kEsp] = Plus(guess.regs[kEsp], static_cast<int32_t>(pop));
         guess.guessed = true;
-        Step(walk, guess, bytes, insn);
+        Step(walk, guess, in);
     }
 }
 
@@ -327,14 +327,12 @@ StackArgumentUse FindStackArgumentUse(const CodeImage& image, CodeAnalysis* anal
         }
         StackState s = walk.pending.back();
         walk.pending.pop_back();
-        size_t got = 0;
-        const unsigned char* bytes = CodeAt(image, &window, s.rva, &got);
-        X86Insn insn; // DecodeX86 sets every field first
-        if (got == 0 || !DecodeX86(bytes, got, &insn) || HasAddressSizePrefix(bytes, insn)) {
+        Instruction in; // DecodeAt sets every field first
+        if (DecodeAt(image, &window, s.rva, &in) != Decoded::Instruction || in.addressSizePrefix) {
             found.cannotTell = true;
             break;
         }
-        SettleCalleePop(&walk, s, bytes, insn);
+        SettleCalleePop(&walk, s, in);
     }
     if (memo != nullptr) {
         memo->byEntry[MemoKey(entry, question)] = found;

@@ -386,8 +386,9 @@ bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
             shiftRight || clear);
 }
 
-void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
-                 RegisterBounds* bounds) {
+void TrackBounds(TableReads* reads, const Instruction& instruction, RegisterBounds* bounds) {
+    const unsigned char* bytes = instruction.bytes;
+    const X86Insn& insn = instruction.x;
     const bool hadCompared = bounds->comparedLength != 0;
     if (bounds->known == 0 && !hadCompared && !MayBound(bytes, insn)) {
         return; // nothing to keep or to learn: most instructions
@@ -404,9 +405,8 @@ void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& i
     }
 }
 
-uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
-                    bool* guessed) {
-    const unsigned index = (bytes[insn.modrmAt + 1] >> 3) & 7u;
+uint32_t TableBound(const Instruction& jump, const RegisterBounds& bounds, bool* guessed) {
+    const unsigned index = static_cast<unsigned>(jump.memory.index);
     const uint32_t own = bounds.largest[index];
     *guessed = !(own != kUnbounded && ((bounds.widthOnly >> index) & 1) == 0);
     return *guessed ? std::min(own, bounds.lastCompared) : own;

@@ -6,7 +6,7 @@
 // bounds the copies of what it compares too, shifted ones included (`mov eax, esi; shr eax,
 // 16; cmp esi, 0x10FFFF`).
 
-#include "x86_decoder.h"
+#include "instruction.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,13 +48,11 @@ struct TableReads {
 };
 
 // The bounds after insn (its bytes) has run; a call counts as setting EAX, ECX and EDX.
-void TrackBounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
-                 RegisterBounds* bounds);
+void TrackBounds(TableReads* reads, const Instruction& instruction, RegisterBounds* bounds);
 
 // The largest index of a jump through a table (`jmp [table + reg*4]`), or kUnbounded: the
 // index register's own bound; failing that (or when it is only a load's width), the last
 // compare on the path, as the compiler may have compared a copy of the index, or the index
 // before spilling it. guessed: the bound is that compare's, which may bound something else
 // (the index of a byte table read through another register).
-uint32_t TableBound(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
-                    bool* guessed);
+uint32_t TableBound(const Instruction& jump, const RegisterBounds& bounds, bool* guessed);
