@@ -6,10 +6,10 @@ the impdef_* libraries it links. Prints the libraries in link order, lowest firs
 every #include "..." of every source of the tool: it must name a header of the file's own
 folder or of a library below it (linked, directly or not), or one from outside the tool
 (tools/common, shared/). The files must not include each other in a circle either, taking a
-header and its .cpp as one file. Prints what it finds, with the counts the house is held to:
+header and its .cpp as one file, and the source map of the tool's README.md must name each. Prints what it finds, with the counts the house is held to:
 functions that take raw instruction bytes outside x86/, files that read the ModRM byte,
-and files over 500 lines. Exits 1 on an include that crosses a layer upward, a circle, or a
-file over 500 lines.
+and files over 500 lines. Exits 1 on an include that crosses a layer upward, a circle, a file
+the source map leaves out, or a file over 500 lines.
 """
 import os
 import re
@@ -136,9 +136,17 @@ def main():
         lines = text.count("\n")
         if lines > MAX_LINES:
             long_files.append(f"{path} ({lines} lines)")
+    with open(os.path.join(tool, "README.md")) as f:
+        readme = f.read()
+    source_map = readme[readme.index("## Source map"):].split("\n## ")[0]
+    for path in files:
+        name = os.path.basename(path)
+        if f"`{os.path.splitext(name)[0]}`" not in source_map and f"`{name}`" not in source_map:
+            problems.append(f"{path} is not in the README's source map")
     for circle in circles(edges):
         problems.append("files that include each other: " + " -> ".join(circle))
-    print(f"{len(files)} files; includes that cross a layer upward or run in a circle: "
+    print(f"{len(files)} files; includes that cross a layer upward or run in a circle, files "
+          f"the source map leaves out: "
           f"{len(problems)}")
     for problem in problems:
         print("   ", problem)
