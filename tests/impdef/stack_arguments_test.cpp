@@ -91,6 +91,16 @@ const StackCase kCases[] = {
      true,
      false,
      false},
+    // lea eax, [esp+4]; push eax; sub esp, 4; push 7; pop ecx; push 7; pop ecx; push 1;
+    // call f; add esp, 8; ret / f: ret 4. The pops take back what was pushed: only push 1 is
+    // f's, so the slot holding the arguments' address is not handed to it, and add esp, 8
+    // is no cleanup of f's arguments.
+    {"pops before a call taken back from what was pushed",
+     {0x8D, 0x44, 0x24, 0x04, 0x50, 0x83, 0xEC, 0x04, 0x6A, 0x07, 0x59, 0x6A, 0x07, 0x59,
+      0x6A, 0x01, 0xE8, 0x04, 0,    0,    0,    0x83, 0xC4, 0x08, 0xC3, 0xC2, 0x04, 0x00},
+     true,
+     false,
+     false},
     // cmp eax, 1; ja L2; jmp [T+eax*4]; L0: ret; L1: mov eax, [esp+4]; ret; L2: ret; T: L0, L1
     {"a jump table, one target reading the first argument",
      {0x83, 0xF8, 0x01, 0x77, 0x0D, 0xFF, 0x24, 0x85, 0x13, 0x10, 0,    0x10, 0xC3, 0x8B,
