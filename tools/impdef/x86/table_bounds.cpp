@@ -13,13 +13,21 @@ struct ModRm {
     unsigned mod, reg, rm;
 };
 
-ModRm ModRmOf(const unsigned char* bytes, const X86Insn& insn) {
-    const unsigned char modrm = bytes[insn.modrmAt];
-    return {static_cast<unsigned>(modrm >> 6), (modrm >> 3) & 7u, modrm & 7u};
+ModRm ModRmOf(const X86Insn& insn) {
+    if (insn.modrmAt == 0) {
+        return {3, 0, 0};
+    }
+    return {static_cast<unsigned>(insn.mod), static_cast<unsigned>(insn.reg),
+            static_cast<unsigned>(insn.rm)};
 }
 
 uint32_t Little32(const unsigned char* at) {
     return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+bool SameMemory(const MemoryOperand& x, const MemoryOperand& y) {
+    return x.present == y.present && x.base == y.base && x.index == y.index && x.scale == y.scale &&
+           x.displacement == y.displacement;
 }
 
 // ESP, or EBP as the frame: copied in every prologue, never a table's index.
@@ -89,34 +97,24 @@ unsigned WidthOf(const X86Insn& insn, unsigned char op) {
     return (op & 1) == 0 ? 1 : insn.operand16 ? 2 : 4;
 }
 
-// The memory operand's bytes after the opcode, without the register field and the constant.
-uint8_t MemoryOperand(const unsigned char* bytes, const X86Insn& insn, size_t immediateSize,
-                      unsigned char (&out)[6]) {
-    const size_t length = insn.length - insn.modrmAt - immediateSize;
-    if (length > sizeof out) {
-        return 0;
-    }
-    std::copy_n(bytes + insn.modrmAt, length, out);
-    out[0] &= 0xC7;
-    return static_cast<uint8_t>(length);
-}
-
 // cmp with a constant: of a whole register, of its low part, or of memory. False for any
 // other instruction.
 bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bounds) {
     const unsigned char op = bytes[insn.opcodeAt];
-    const bool group = (op >= 0x80 && op <= 0x83 && op != 0x82) && insn.modrmAt != 0 &&
-                       ModRmOf(bytes, insn).reg == 7;
+    const bool group =
+        (op >= 0x80 && op <= 0x83 && op != 0x82) && insn.modrmAt != 0 && ModRmOf(insn).reg == 7;
     if (insn.map != InsnMap::OneByte || (!group && op != 0x3C && op != 0x3D)) {
         return false;
     }
     const unsigned width = op == 0x83 ? (insn.operand16 ? 2 : 4) : WidthOf(insn, op);
     const uint32_t imm = ImmediateOf(bytes, insn, width);
-    const ModRm m = group ? ModRmOf(bytes, insn) : ModRm{3, 7, 0};
+    const ModRm m = group ? ModRmOf(insn) : ModRm{3, 7, 0};
     bounds->lastCompared = imm;
     if (m.mod != 3) {
-        const size_t immediateSize = op == 0x81 ? width : 1;
-        bounds->comparedLength = MemoryOperand(bytes, insn, immediateSize, bounds->compared);
+        bounds->compared = insn.memory;
+        bounds->comparedMod = insn.mod;
+        bounds->comparedRm = insn.rm;
+        bounds->hasCompared = true;
         bounds->comparedWidth = static_cast<uint8_t>(width);
         bounds->comparedLargest = imm;
         bounds->comparedNow = true;
@@ -142,13 +140,11 @@ bool Compare(const unsigned char* bytes, const X86Insn& insn, RegisterBounds* bo
 }
 
 // A load of the memory operand just compared: the constant bounds what it loads.
-uint32_t ComparedLoad(const unsigned char* bytes, const X86Insn& insn, const RegisterBounds& bounds,
-                      unsigned width, uint32_t otherwise) {
-    unsigned char operand[6];
-    const uint8_t length = MemoryOperand(bytes, insn, 0, operand);
-    const bool same = length != 0 && length == bounds.comparedLength &&
-                      width == bounds.comparedWidth &&
-                      std::equal(operand, operand + length, bounds.compared);
+uint32_t ComparedLoad(const X86Insn& insn, const RegisterBounds& bounds, unsigned width,
+                      uint32_t otherwise) {
+    const bool same = bounds.hasCompared && insn.modrmAt != 0 && insn.mod == bounds.comparedMod &&
+                      insn.rm == bounds.comparedRm && width == bounds.comparedWidth &&
+                      SameMemory(insn.memory, bounds.compared);
     return same ? std::min(otherwise, bounds.comparedLargest) : otherwise;
 }
 
@@ -173,33 +169,28 @@ uint32_t LargestByte(TableReads* reads, uint32_t tableRva, uint32_t count) {
 
 // movzx r32, byte [disp32 + index]: the index register, or 8 when the address has another
 // shape. at receives disp32.
-unsigned ByteTableIndex(const unsigned char* bytes, const X86Insn& insn, uint32_t* at) {
-    const ModRm m = ModRmOf(bytes, insn);
-    if (m.mod == 2 && m.rm != 4) {
-        *at = Little32(bytes + insn.modrmAt + 1);
+unsigned ByteTableIndex(const X86Insn& insn, uint32_t* at) {
+    const ModRm m = ModRmOf(insn);
+    const MemoryOperand& memory = insn.memory;
+    *at = static_cast<uint32_t>(memory.displacement);
+    if (m.mod == 2 && m.rm != 4 && memory.base == static_cast<int>(m.rm)) {
         return m.rm;
     }
-    if (m.rm == 4 && m.mod == 0) {
-        const unsigned char sib = bytes[insn.modrmAt + 1];
-        const unsigned index = (sib >> 3) & 7u;
-        if ((sib & 7) == 5 && (sib >> 6) == 0 && index != 4) {
-            *at = Little32(bytes + insn.modrmAt + 2);
-            return index;
-        }
+    if (m.rm == 4 && m.mod == 0 && memory.base < 0 && memory.scale == 1 && memory.index >= 0) {
+        return static_cast<unsigned>(memory.index);
     }
     return 8;
 }
 
 // movzx r32, r/m8: at most 255, or the largest entry of a byte table the load reads with a
 // bounded index.
-uint32_t ByteLoadBound(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
-                       const RegisterBounds& bounds) {
-    const ModRm m = ModRmOf(bytes, insn);
+uint32_t ByteLoadBound(TableReads* reads, const X86Insn& insn, const RegisterBounds& bounds) {
+    const ModRm m = ModRmOf(insn);
     if (m.mod == 3) {
         return m.rm < 4 ? std::min<uint32_t>(0xFF, bounds.lowPart[m.rm]) : 0xFF;
     }
     uint32_t table = 0;
-    const unsigned index = ByteTableIndex(bytes, insn, &table);
+    const unsigned index = ByteTableIndex(insn, &table);
     if (index == 8 || bounds.largest[index] >= kMaxByteTable) {
         return 0xFF;
     }
@@ -215,7 +206,7 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
     }
     const unsigned char op = bytes[insn.opcodeAt];
     if (insn.modrmAt != 0) {
-        const ModRm m = ModRmOf(bytes, insn);
+        const ModRm m = ModRmOf(insn);
         const unsigned char op2 = bytes[insn.opcodeAt + 1];
         const bool understood =
             insn.map == InsnMap::OneByte &&
@@ -232,8 +223,8 @@ uint8_t MayWrite(const unsigned char* bytes, const X86Insn& insn) {
             writes |= static_cast<uint8_t>((extension ? 0u : 1u << m.reg) |
                                            (m.mod == 3 && !x87 ? 1u << m.rm : 0u));
         }
-        return x87 && bytes[insn.modrmAt] == 0xE0 ? writes | RegisterMask(kEax)
-                                                  : writes; // fnstsw ax
+        const bool fnstswAx = x87 && m.mod == 3 && m.reg == 4 && m.rm == 0;
+        return fnstswAx ? writes | RegisterMask(kEax) : writes; // fnstsw ax
     }
     if (insn.map == InsnMap::TwoByte) {
         const unsigned char op2 = bytes[insn.opcodeAt + 1];
@@ -269,12 +260,12 @@ uint32_t ZeroExtendBound(TableReads* reads, const unsigned char* bytes, const X8
                          const RegisterBounds& bounds) {
     const bool byte = bytes[insn.opcodeAt + 1] == 0xB6;
     const uint32_t most = byte ? 0xFFu : 0xFFFFu;
-    const ModRm m = ModRmOf(bytes, insn);
+    const ModRm m = ModRmOf(insn);
     if (m.mod == 3) {
         return byte && m.rm >= 4 ? most : std::min(most, bounds.lowPart[m.rm]);
     }
-    const uint32_t loaded = ComparedLoad(bytes, insn, bounds, byte ? 1 : 2, most);
-    return byte ? std::min(loaded, ByteLoadBound(reads, bytes, insn, bounds)) : loaded;
+    const uint32_t loaded = ComparedLoad(insn, bounds, byte ? 1 : 2, most);
+    return byte ? std::min(loaded, ByteLoadBound(reads, insn, bounds)) : loaded;
 }
 
 // cmp, and, mov and movzx; false for any other instruction.
@@ -292,13 +283,13 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         if (op2 != 0xB6 && op2 != 0xB7) {
             return false;
         }
-        const unsigned reg = ModRmOf(bytes, insn).reg;
+        const unsigned reg = ModRmOf(insn).reg;
         const uint32_t largest = ZeroExtendBound(reads, bytes, insn, *bounds);
         SetBound(bounds, reg, largest);
         if (largest == (op2 == 0xB6 ? 0xFFu : 0xFFFFu)) {
             bounds->widthOnly |= static_cast<uint8_t>(1u << reg);
         }
-        const ModRm m = ModRmOf(bytes, insn);
+        const ModRm m = ModRmOf(insn);
         if (m.mod == 3 && (op2 == 0xB7 || m.rm < 4)) {
             Relate(bounds, reg, (op2 == 0xB6 ? kFromByte : kFromWord) | m.rm, 0);
         }
@@ -311,7 +302,7 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
     if (insn.modrmAt == 0) {
         return false;
     }
-    const ModRm m = ModRmOf(bytes, insn);
+    const ModRm m = ModRmOf(insn);
     if ((op == 0x31 || op == 0x33) && m.mod == 3 && m.reg == m.rm && !IsFrameRegister(m.rm)) {
         SetBound(bounds, m.rm, 0); // xor reg, reg
         return true;
@@ -320,7 +311,7 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
     // C++ 6 reads a byte table, where later compilers use movzx.
     if (op == 0x8A && m.mod != 3 && m.reg < 4 && (bounds->known >> m.reg & 1) != 0 &&
         bounds->largest[m.reg] == 0) {
-        SetBound(bounds, m.reg, ByteLoadBound(reads, bytes, insn, *bounds));
+        SetBound(bounds, m.reg, ByteLoadBound(reads, insn, *bounds));
         return true;
     }
     if ((op == 0x81 || op == 0x83) && m.mod == 3 && m.reg == 4) { // and reg, imm
@@ -343,7 +334,7 @@ bool Bounds(TableReads* reads, const unsigned char* bytes, const X86Insn& insn,
         return true;
     }
     if (op == 0x8B) { // mov reg, [the dword just compared]
-        SetBound(bounds, m.reg, ComparedLoad(bytes, insn, *bounds, 4, kUnbounded));
+        SetBound(bounds, m.reg, ComparedLoad(insn, *bounds, 4, kUnbounded));
         return true;
     }
     return false;
@@ -355,8 +346,9 @@ RegisterBounds NoBounds() {
     RegisterBounds bounds;
     std::fill(std::begin(bounds.largest), std::end(bounds.largest), kUnbounded);
     std::fill(std::begin(bounds.lowPart), std::end(bounds.lowPart), kUnbounded);
-    std::fill(std::begin(bounds.compared), std::end(bounds.compared), 0);
-    bounds.comparedLength = 0;
+    bounds.compared = MemoryOperand{};
+    bounds.comparedMod = bounds.comparedRm = -1;
+    bounds.hasCompared = false;
     bounds.comparedWidth = 0;
     bounds.comparedLargest = kUnbounded;
     bounds.widthOnly = 0;
@@ -375,12 +367,13 @@ bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
     if (insn.map == InsnMap::TwoByte) {
         return bytes[insn.opcodeAt + 1] == 0xB6 || bytes[insn.opcodeAt + 1] == 0xB7;
     }
-    const unsigned char modrm = insn.modrmAt != 0 ? bytes[insn.modrmAt] : 0;
-    const bool registerMove = (op == 0x89 || op == 0x8B) && modrm >= 0xC0 &&
-                              !IsFrameRegister((modrm >> 3) & 7u) && !IsFrameRegister(modrm & 7u);
-    const bool shiftRight = (op == 0xC1 || op == 0xD1) && (modrm & 0xF8) == 0xE8;
-    const bool clear = (op == 0x31 || op == 0x33) && modrm >= 0xC0 &&
-                       ((modrm >> 3) & 7u) == (modrm & 7u) && !IsFrameRegister(modrm & 7u);
+    const ModRm m = ModRmOf(insn);
+    const bool registers = insn.modrmAt != 0 && m.mod == 3;
+    const bool registerMove = (op == 0x89 || op == 0x8B) && registers && !IsFrameRegister(m.reg) &&
+                              !IsFrameRegister(m.rm);
+    const bool shiftRight = (op == 0xC1 || op == 0xD1) && registers && m.reg == 5;
+    const bool clear =
+        (op == 0x31 || op == 0x33) && registers && m.reg == m.rm && !IsFrameRegister(m.rm);
     return insn.map == InsnMap::OneByte &&
            (op == 0x3C || op == 0x3D || op == 0x25 || (op >= 0x80 && op <= 0x83) || registerMove ||
             shiftRight || clear);
@@ -389,7 +382,7 @@ bool MayBound(const unsigned char* bytes, const X86Insn& insn) {
 void TrackBounds(TableReads* reads, const Instruction& instruction, RegisterBounds* bounds) {
     const unsigned char* bytes = instruction.bytes;
     const X86Insn& insn = instruction.x;
-    const bool hadCompared = bounds->comparedLength != 0;
+    const bool hadCompared = bounds->hasCompared;
     if (bounds->known == 0 && !hadCompared && !MayBound(bytes, insn)) {
         return; // nothing to keep or to learn: most instructions
     }
@@ -401,7 +394,7 @@ void TrackBounds(TableReads* reads, const Instruction& instruction, RegisterBoun
     }
     // The memory compared holds its bound until the next instruction other than a branch.
     if (hadCompared && !bounds->comparedNow && insn.flow != InsnFlow::Branch) {
-        bounds->comparedLength = 0;
+        bounds->hasCompared = false;
     }
 }
 

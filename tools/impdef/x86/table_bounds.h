@@ -20,10 +20,11 @@ struct RegisterBounds {
     uint32_t largest[8];
     uint32_t lowPart[8]; // of its low 16 or 8 bits, compared on their own (`cmp ax, N`)
     // A memory operand just compared with a constant (`cmp word [ecx], N; ja default`), for a
-    // load of it that follows: its ModRM byte without the register field, SIB, displacement.
-    unsigned char compared[6];
-    uint8_t comparedLength; // 0: none
-    uint8_t comparedWidth;  // bytes
+    // load of it that follows.
+    MemoryOperand compared; // with the ModRM mod and r/m that encode it
+    int8_t comparedMod, comparedRm;
+    bool hasCompared;
+    uint8_t comparedWidth; // bytes
     uint32_t comparedLargest;
     uint8_t widthOnly; // registers whose bound is only the width of a zero-extended load
     // By register: the register whose low byte (0x10 | n), word (0x20 | n) or whole (0x40 | n)

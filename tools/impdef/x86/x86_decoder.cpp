@@ -52,6 +52,8 @@ struct Cursor {
     bool operand16;
     bool address16;
     size_t modrmAt; // 0 until a ModRM byte is read
+    int8_t mod, reg, rm;
+    MemoryOperand memory;
 };
 
 bool Has(const Cursor& c, size_t count) {
@@ -96,9 +98,14 @@ bool ModRm(Cursor* c, unsigned char* modrm) {
     c->modrmAt = c->pos;
     *modrm = c->code[c->pos++];
     const unsigned mod = *modrm >> 6, rm = *modrm & 7;
+    c->mod = static_cast<int8_t>(mod);
+    c->reg = static_cast<int8_t>((*modrm >> 3) & 7);
+    c->rm = static_cast<int8_t>(rm);
+    c->memory = MemoryOperand{};
     if (mod == 3) {
         return true;
     }
+    c->memory.present = true;
     if (c->address16) {
         const size_t disp = mod == 1 ? 1 : mod == 2 || (mod == 0 && rm == 6) ? 2 : 0;
         return Skip(c, disp);
@@ -108,14 +115,27 @@ bool ModRm(Cursor* c, unsigned char* modrm) {
         if (!Has(*c, 1)) {
             return false;
         }
-        const unsigned base = c->code[c->pos++] & 7;
+        const unsigned char sib = c->code[c->pos++];
+        const unsigned base = sib & 7u, index = (sib >> 3) & 7u;
+        c->memory.index = index == 4 ? -1 : static_cast<int>(index);
+        c->memory.scale = 1 << (sib >> 6);
         if (mod == 0 && base == 5) {
             disp = 4;
+        } else {
+            c->memory.base = static_cast<int>(base);
         }
     } else if (mod == 0 && rm == 5) {
         disp = 4;
+    } else {
+        c->memory.base = static_cast<int>(rm);
     }
-    return Skip(c, disp);
+    if (!Has(*c, disp)) {
+        return false;
+    }
+    const uint32_t value = Little(*c, c->pos, disp);
+    c->memory.displacement = disp == 1 ? static_cast<int8_t>(value) : static_cast<int32_t>(value);
+    c->pos += disp;
+    return true;
 }
 
 // Reads the ModR/M, displacement and immediate bytes the map letter calls for.
@@ -324,8 +344,9 @@ bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t
 } // namespace
 
 bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
-    *insn = X86Insn{0, InsnFlow::Next, 0, 0, 0, false, 0, 0, 0, InsnMap::OneByte, false, false};
-    Cursor c{code, std::min(available, kMaxInsnLength), 0, false, false, 0};
+    *insn = X86Insn{0,  InsnFlow::Next,   0,     0,    0, false, 0, 0, 0, -1, -1, -1,
+                    {}, InsnMap::OneByte, false, false};
+    Cursor c{code, std::min(available, kMaxInsnLength), 0, false, false, 0, -1, -1, -1, {}};
     while (Has(c, 1) && kOneByteMap[code[c.pos]] == 'p') {
         c.operand16 |= code[c.pos] == kOperandSize;
         c.address16 |= code[c.pos] == kAddressSize;
@@ -372,5 +393,9 @@ bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
     }
     insn->length = static_cast<uint8_t>(c.pos);
     insn->modrmAt = static_cast<uint8_t>(c.modrmAt);
+    insn->mod = c.mod;
+    insn->reg = c.reg;
+    insn->rm = c.rm;
+    insn->memory = c.memory;
     return true;
 }

@@ -22,6 +22,16 @@ enum class InsnFlow {
 
 enum class InsnMap : uint8_t { OneByte, TwoByte, Other }; // Other: 0F38, 0F3A, VEX, EVEX
 
+// A memory operand as its ModRM, SIB and displacement give it (32-bit addressing; with 16-bit
+// addressing present, and no base or index said).
+struct MemoryOperand {
+    bool present = false;
+    int base = -1; // -1: none
+    int index = -1;
+    int scale = 1;
+    int32_t displacement = 0;
+};
+
 struct X86Insn {
     uint8_t length;
     InsnFlow flow;
@@ -32,9 +42,12 @@ struct X86Insn {
     uint32_t immediate;
     uint8_t opcodeAt; // where the opcode byte lies (after the prefixes)
     uint8_t modrmAt;  // where the ModRM byte lies; 0 when there is none
-    InsnMap map;      // which opcode map the opcode byte belongs to
-    bool operand16;   // a 0x66 prefix
-    bool repeated;    // a rep (F3) or repne (F2) prefix
+    // The ModRM fields, -1 without a ModRM byte; its memory operand when mod is not 3.
+    int8_t mod, reg, rm;
+    MemoryOperand memory;
+    InsnMap map;    // which opcode map the opcode byte belongs to
+    bool operand16; // a 0x66 prefix
+    bool repeated;  // a rep (F3) or repne (F2) prefix
 };
 
 constexpr size_t kMaxInsnLength = 15;
