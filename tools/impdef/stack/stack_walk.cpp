@@ -16,9 +16,9 @@ namespace {
 constexpr size_t kMaxSteps = 8192;
 // A jump or branch target reached in more states than this is taken for a loop that moves ESP
 // on each turn in a way the walk does not see through (the walk would go on until its steps ran
-// out). Of the walks of Wine's DLLs that end, three reach 10 to 89 states at a target, the rest
-// at most 8; those three give up now (mscoree's _CorExeMain loses its _name@0).
+// out).
 constexpr uint16_t kMaxStatesAtTarget = 8;
+
 struct StackWalk {
     const CodeImage& image;
     CodeAnalysis* analysis;
