@@ -36,7 +36,7 @@ uint32_t LimitNode(Decoder* d) {
     CodeGraph* graph = d->graph;
     if (graph->limitNode == kNoNode) {
         graph->limitNode = static_cast<uint32_t>(graph->nodes.size());
-        graph->nodes.push_back({0, 0, 0, 0, PathEnd::None, false});
+        graph->nodes.push_back({0, 0, {0}, 0, PathEnd::None, false});
         SetUnknown(graph, graph->limitNode,
                    "it has more code than the " + std::to_string(d->image.instructionBudget) +
                        " instructions followed in this DLL");
@@ -53,7 +53,7 @@ uint32_t NodeFor(Decoder* d, uint32_t rva, const PathState& state) {
         // The one address the map cannot hold is no code either: decoding it says so.
         const uint32_t node = rva == kNoRva ? fresh : FindOrAddRva(&graph->nodeAt, rva, fresh);
         if (node == fresh) {
-            graph->nodes.push_back({rva, 0, 0, 0, PathEnd::None, false});
+            graph->nodes.push_back({rva, 0, {0}, 0, PathEnd::None, false});
             d->pending.push_back({node, state});
         }
         return node;
