@@ -65,6 +65,30 @@ unresolved() { # program dll
     done
 }
 
+# What the linked program gives: load (it imports what the DLL lacks), run failed (with
+# RUNNER, it did not exit with 42) or ok.
+run_outcome() { # program dll
+    if [ -n "$(unresolved "$1" "$2")" ]; then
+        echo load
+    elif [ -n "$program_runner" ] && ! {
+        "$program_runner" "$1" >/dev/null 2>&1
+        [ $? = 42 ]
+    }; then
+        echo "run failed"
+    else
+        echo ok
+    fi
+}
+
+# Prints a case's line, and counts it when it did not end as expected.
+report() { # case outcome expected detail
+    printf '%-44s %-5s %s\n' "$1" "$2" "$4"
+    if [ "$2" != "$3" ]; then
+        echo "  expected $3"
+        failures=$((failures + 1))
+    fi
+}
+
 # dll mode edit expected [import]: mode "ordinals", "names" (-c) or "undecorated" (-n); edit
 # "as-written" or the line the usage note asks for, which must change the .def; expected "ok",
 # "link" (unresolved __imp__multiply@8) or "load"; import: the one symbol the program must
@@ -98,21 +122,10 @@ check() {
         outcome="imports from elsewhere: $(imports program.exe | tr '\n' ' ')"
     elif [ "$(multiply_import program.exe multiply.dll)" != "multiply.dll $import" ]; then
         outcome="imports $(imports program.exe | tr '\n' ' ')"
-    elif [ -n "$(unresolved program.exe multiply.dll)" ]; then
-        outcome=load
-    elif [ -n "$program_runner" ] && ! {
-        "$program_runner" program.exe >/dev/null 2>&1
-        [ $? = 42 ]
-    }; then
-        outcome="run failed"
     else
-        outcome=ok
+        outcome=$(run_outcome program.exe multiply.dll)
     fi
-    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(grep -m1 -E '^\s+_?multiply' multiply.def | tr -d '\r')"
-    if [ "$outcome" != "$expected" ]; then
-        echo "  expected $expected"
-        failures=$((failures + 1))
-    fi
+    report "$case" "$outcome" "$expected" "$(grep -m1 -E '^\s+_?multiply' multiply.def | tr -d '\r')"
     cd ..
 }
 
@@ -160,21 +173,10 @@ check_unknown() { # edit maker expected: edit "as-written" or "decorated"; maker
         outcome=link
         grep -q 'undefined symbol: __declspec(dllimport) _suspect@4' link.out ||
             outcome="link error: $(head -1 link.out)"
-    elif [ -n "$(unresolved program.exe unknown.dll)" ]; then
-        outcome=load
-    elif [ -n "$program_runner" ] && ! {
-        "$program_runner" program.exe >/dev/null 2>&1
-        [ $? = 42 ]
-    }; then
-        outcome="run failed"
     else
-        outcome=ok
+        outcome=$(run_outcome program.exe unknown.dll)
     fi
-    printf '%-44s %-5s %s\n' "$case" "$outcome" "$(imports program.exe 2>/dev/null | tr '\n' ' ')"
-    if [ "$outcome" != "$expected" ]; then
-        echo "  expected $expected"
-        failures=$((failures + 1))
-    fi
+    report "$case" "$outcome" "$expected" "$(imports program.exe 2>/dev/null | tr '\n' ' ')"
     cd ..
 }
 check_unknown as-written Lib link
