@@ -36,11 +36,9 @@ bool ByteForm(int op) {
     return op == 0x1B0 || op == 0x1C0 || (op >= 0x190 && op <= 0x19F); // cmpxchg, xadd, setcc
 }
 
+// An immediate of size bytes, an imm8 sign-extended.
 int32_t Little(const unsigned char* bytes, size_t size) {
-    uint32_t value = 0;
-    for (size_t i = size; i-- > 0;) {
-        value = (value << 8) | bytes[i];
-    }
+    const uint32_t value = LittleEndian(bytes, size);
     return size == 1 ? static_cast<int8_t>(value) : static_cast<int32_t>(value);
 }
 

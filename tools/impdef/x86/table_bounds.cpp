@@ -21,10 +21,6 @@ ModRm ModRmOf(const X86Insn& insn) {
             static_cast<unsigned>(insn.rm)};
 }
 
-uint32_t Little32(const unsigned char* at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
 bool SameMemory(const MemoryOperand& x, const MemoryOperand& y) {
     return x.present == y.present && x.base == y.base && x.index == y.index && x.scale == y.scale &&
            x.displacement == y.displacement;
@@ -89,7 +85,7 @@ uint32_t ImmediateOf(const unsigned char* bytes, const X86Insn& insn, unsigned w
         const uint32_t value = static_cast<uint32_t>(static_cast<int8_t>(end[-1]));
         return width == 4 ? value : value & (width == 2 ? 0xFFFFu : 0xFFu);
     }
-    return width == 1 ? end[-1] : width == 2 ? (end[-2] | end[-1] << 8) : Little32(end - 4);
+    return LittleEndian(end - width, width);
 }
 
 // The operand width of an instruction whose low opcode bit picks byte or full size.

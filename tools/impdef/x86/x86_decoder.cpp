@@ -69,11 +69,7 @@ bool Skip(Cursor* c, size_t count) {
 }
 
 uint32_t Little(const Cursor& c, size_t at, size_t size) {
-    uint32_t value = 0;
-    for (size_t i = size; i-- > 0;) {
-        value = (value << 8) | c.code[at + i];
-    }
-    return value;
+    return LittleEndian(c.code + at, size);
 }
 
 // Reads an immediate of size bytes; value receives it.
@@ -342,6 +338,14 @@ bool OneByteOperands(Cursor* c, unsigned char op, unsigned char* modrm, uint32_t
 }
 
 } // namespace
+
+uint32_t LittleEndian(const unsigned char* at, size_t size) {
+    uint32_t value = 0;
+    for (size_t i = size; i-- > 0;) {
+        value = (value << 8) | at[i];
+    }
+    return value;
+}
 
 bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn) {
     *insn = X86Insn{0,  InsnFlow::Next,   0,     0,    0, false, 0, 0, 0, -1, -1, -1,

@@ -52,6 +52,9 @@ struct X86Insn {
 
 constexpr size_t kMaxInsnLength = 15;
 
+// The little-endian value of the size bytes at `at` (at most 4).
+uint32_t LittleEndian(const unsigned char* at, size_t size);
+
 // Decodes the instruction at code[0]; available is how many bytes are there. False when the
 // bytes are no valid instruction, or it runs past available or 15 bytes.
 bool DecodeX86(const unsigned char* code, size_t available, X86Insn* insn);
